@@ -1,0 +1,6 @@
+#include "about/frmabout.h"
+
+frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+}

@@ -1,0 +1,63 @@
+#include "entries/entrylistmodel.h"
+
+int EntryListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int EntryListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant EntryListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    const Row &r = m_rows.at(index.row());
+    switch (index.column()) {
+    case 0:
+        return r.action;
+    case 1:
+        return r.keyword;
+    case 2:
+        return r.hotkey;
+    }
+    return {};
+}
+
+QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case 0:
+        return QStringLiteral("Action");
+    case 1:
+        return QStringLiteral("Keyword");
+    case 2:
+        return QStringLiteral("Hotkey");
+    }
+    return {};
+}
+
+void EntryListModel::clear()
+{
+    if (m_rows.isEmpty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+void EntryListModel::appendRows(QList<Row> rows)
+{
+    if (rows.isEmpty())
+        return;
+    const int first = int(m_rows.size());
+    beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
+    m_rows.append(std::move(rows));
+    endInsertRows();
+}

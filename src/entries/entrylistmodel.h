@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+
+/// The rows of the main window's list: Action, Keyword and Hotkey columns, one row per
+/// entry in entry order, never sorted (row i + 1 is entry number i + 1).
+class EntryListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    struct Row
+    {
+        QString action;
+        QString keyword;
+        QString hotkey; ///< as shown: "Ctrl + Shift + " and the upper-cased name, or empty
+    };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    /// Removes every row.
+    void clear();
+    /// Appends rows at the end, in one change notification.
+    void appendRows(QList<Row> rows);
+    const Row &row(int i) const { return m_rows.at(i); }
+
+private:
+    QList<Row> m_rows;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "entries/entrylistmodel.h"
+
+#include <QStringList>
+
+/// The entry count text `s`, the Hotkey, Keyword and Action tables and the list model,
+/// rebuilt from the entry file by getinfo(). The tables are 0-based: element i - 1 is
+/// entry number i. Only getinfo() and the check procedures change anything here.
+class EntryTables
+{
+public:
+    /// The entry count exactly as read (section "count", key "c"); "" and "0" mean none.
+    QString s;
+    QStringList Hotkey;
+    QStringList Keyword;
+    QStringList Action;
+
+    /// The list that getinfo() appends to (ListView1's model).
+    EntryListModel *list() { return &m_list; }
+
+    /// Reads the count and, unless it means no entries, recreates the tables and appends one
+    /// row per entry to the list. A reload is: list()->clear(), then getinfo().
+    void getinfo();
+
+    /// Each turns an empty `s` into "0", then tells whether one of the entries 1..count holds
+    /// exactly @p value (case-sensitive, nothing trimmed).
+    bool check_hotkey(const QString &key);
+    bool check_keyword(const QString &Keyword);
+    bool check_Action(const QString &key);
+
+    /// Copies the tables into the caller's, unless `s` means no entries: then returns false
+    /// and leaves the caller's tables alone.
+    bool set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList &actions) const;
+
+    /// `s` as a number of entries: a whole decimal number from 0 to 32767, anything else
+    /// (a hand-edited "abc", "-3", "99999", " 4x") counts as no entries.
+    int count() const { return countOf(s); }
+    static int countOf(const QString &s);
+
+    /// The hotkey as the list shows it.
+    static QString hotkeyDisplay(const QString &hotkey);
+
+private:
+    bool checkTable(const QStringList &table, const QString &value);
+    EntryListModel m_list;
+};

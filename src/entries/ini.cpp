@@ -1,0 +1,43 @@
+#include "entries/ini.h"
+
+#include "platform/profile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+QString g_programDirOverride;
+}
+
+QString ini_read(const QString &path, const QString &section, const QString &key,
+                 const QString &def)
+{
+    return platform::profile().read(path, section, key, def);
+}
+
+IniWriteResult ini_write(const QString &path, const QString &section, const QString &key,
+                         const QString &value)
+{
+    QString copy = value;
+    copy.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    copy.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const platform::WriteResult r = platform::profile().write(path, section, key, copy);
+    return {r.ok, r.error};
+}
+
+QString programDir()
+{
+    if (!g_programDirOverride.isEmpty())
+        return g_programDirOverride;
+    return QCoreApplication::applicationDirPath();
+}
+
+void setProgramDirForTesting(const QString &dir)
+{
+    g_programDirOverride = dir;
+}
+
+QString entryFilePath()
+{
+    return QDir(programDir()).filePath(QStringLiteral("DAzad.ini"));
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "entries/entrytables.h"
+#include "launch/hotkeymonitor.h"
+#include "platform/notifyicon.h"
+#include "platform/platformbundle.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+class QTreeView;
+class QMenu;
+class QAction;
+class Form2;
+class Dialog;
+class frmAbout;
+
+/// The main window: owns the shared state (`s`, the entry tables, `Modi`, the keyboard
+/// device, the notification icon record) and the procedures the other windows call.
+///
+/// Its handlers are spread over files by concern: form1.cpp (layout, start-up, resize,
+/// unload, exit, hotkey tick, launcher), form1_commands.cpp (Add, Modify, Remove),
+/// form1_prompt.cpp (qlauncher_Click), helpcommands.cpp (Help menu and About),
+/// traydispatch.cpp (icon events and the tray menu).
+class Form1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit Form1(platform::PlatformBundle bundle, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // --- shared state -------------------------------------------------------------------
+    EntryTables tables;
+    QString &s = tables.s;
+    bool Modi = false;
+    platform::NotifyIconData nid;
+    QTreeView *ListView1 = nullptr;
+
+    // --- start-up and shutdown ----------------------------------------------------------
+    /// The whole start-up. Returns false when the program must end (the keyboard device
+    /// failed; the user has been told).
+    bool Form_Load();
+    /// Removes the notification icon and ends the program at once.
+    void exit1();
+    /// Ending the process; tests replace it so that exit1 can be observed.
+    std::function<void()> endProgram;
+
+    // --- entry store --------------------------------------------------------------------
+    /// Appends the entries of the entry file to the list (the list is not cleared).
+    void getinfo();
+    /// Clears the list, calls getinfo() and selects @p preferredRow (1-based; clamped to the
+    /// last row; 0 selects the first), so the list has a selected row whenever it has rows.
+    void reload(int preferredRow = 0);
+    bool set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList &actions) const;
+    /// The 1-based index of the selected row, or 0 when none is selected.
+    int selectedRow() const;
+
+    // --- launcher -----------------------------------------------------------------------
+    void check(const QString &k);
+    void SHELL_internetlink(const QString &url);
+
+    // --- hotkey monitor -----------------------------------------------------------------
+    bool init_DI(QString *error);
+    void Timer1_Timer();
+    QTimer Timer1;
+
+    // --- windows this one opens ----------------------------------------------------------
+    Form2 *prompt() const;
+    Dialog *editor() const;
+    frmAbout *about() const;
+
+    // --- platform services --------------------------------------------------------------
+    platform::KeyboardDevice &keyboard() { return *m_platform.keyboard; }
+    platform::Shell &shell() { return *m_platform.shell; }
+    platform::NotifyIcon &notifyIcon() { return *m_platform.notifyIcon; }
+    platform::Dialogs &dialogs() { return *m_platform.dialogs; }
+    platform::HelpViewer &helpViewer() { return *m_platform.helpViewer; }
+
+    /// The program's icon.
+    static QIcon programIcon();
+
+    /// The tray menu mPopupSys and the menu bar's actions, by their item names.
+    QMenu *mPopupSys = nullptr;
+    QAction *action(const QString &name) const;
+
+public slots:
+    // form1_prompt.cpp
+    void qlauncher_Click();
+    // traydispatch.cpp
+    void Form_MouseMove(int code);
+    void mwindow_Click();
+    void ex_Click();
+    // form1_commands.cpp
+    void Add_Click();
+    void Modify_Click();
+    void Remove_Click();
+    void Exit_Click();
+    // helpcommands.cpp
+    void contents_Click();
+    void index_Click();
+    void About_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void Form_Resize();
+    void Form_Unload(bool &Cancel);
+    void buildMenus();
+    void setupTrayMenu();
+
+    platform::PlatformBundle m_platform;
+    HotkeyMonitor m_monitor;
+    QPointer<Form2> m_form2;
+    QPointer<Dialog> m_dialog;
+    QPointer<frmAbout> m_about;
+    bool m_loaded = false;
+
+    friend class Dialog;
+};

@@ -1,0 +1,59 @@
+#include "mainwindow/singleinstance.h"
+
+#include <QCryptographicHash>
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <unistd.h>
+
+SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {}
+
+QString SingleInstance::socketName()
+{
+    // Per user and per display, so that test sessions on other displays stay apart.
+    QByteArray display = qgetenv("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        display = qgetenv("DISPLAY");
+    const QByteArray key = QByteArray::number(getuid()) + '|' + display;
+    return QStringLiteral("dudud-adadadiz-") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
+}
+
+bool SingleInstance::otherCopyRunning()
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketName());
+    if (!socket.waitForConnected(500))
+        return false;
+    socket.write("show\n");
+    socket.waitForBytesWritten(500);
+    socket.waitForReadyRead(500);
+    return true;
+}
+
+bool SingleInstance::listen()
+{
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(socketName())) {
+        // A socket left by a copy that died: nobody answered on it, so take it over.
+        QLocalServer::removeServer(socketName());
+        if (!m_server->listen(socketName()))
+            return false;
+    }
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *c = m_server->nextPendingConnection()) {
+            connect(c, &QLocalSocket::readyRead, this, [this, c] {
+                if (c->readAll().startsWith("show")) {
+                    c->write("ok\n");
+                    c->flush();
+                    emit showRequested();
+                }
+                c->disconnectFromServer();
+            });
+            connect(c, &QLocalSocket::disconnected, c, &QObject::deleteLater);
+        }
+    });
+    return true;
+}

@@ -1,0 +1,44 @@
+#include "mainwindow/form1.h"
+#include "prompt/form2.h"
+
+#include <QCursor>
+#include <QMenu>
+
+void Form1::Form_MouseMove(int code)
+{
+    switch (code) {
+    case platform::WmLButtonUp:
+        qlauncher_Click();
+        if (m_form2) {
+            m_form2->raise();
+            m_form2->activateWindow();
+            m_form2->show();
+        }
+        break;
+    case platform::WmLButtonDblClk:
+        mwindow_Click();
+        break;
+    case platform::WmRButtonUp:
+        raise();
+        activateWindow();
+        mPopupSys->setDefaultAction(action(QStringLiteral("mwindow")));
+        mPopupSys->popup(QCursor::pos());
+        break;
+    default:
+        break;
+    }
+}
+
+void Form1::mwindow_Click()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    Form_Resize();
+    raise();
+    activateWindow();
+}
+
+void Form1::ex_Click()
+{
+    exit1();
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QtGlobal>
+
+/// Turns the tray host's activations into the icon's event codes.
+///
+/// An XEmbed tray reports a click as a trigger and a double-click as a trigger followed by a
+/// double-click. A StatusNotifierItem host never reports a double-click, only two triggers:
+/// there the second trigger within the double-click interval becomes the double-click.
+class TrayEventTranslator
+{
+public:
+    enum class Host { XEmbed, StatusNotifier };
+    enum class Activation { Trigger, DoubleClick, Context, Middle };
+
+    explicit TrayEventTranslator(Host host = Host::XEmbed, int doubleClickMs = 400)
+        : m_host(host), m_interval(doubleClickMs)
+    {
+    }
+    void setHost(Host host) { m_host = host; }
+    Host host() const { return m_host; }
+
+    /// The event code for an activation at @p nowMs, or 0 for none.
+    int translate(Activation a, qint64 nowMs);
+
+private:
+    Host m_host;
+    int m_interval;
+    qint64 m_lastTrigger = -1;
+};

@@ -1,0 +1,116 @@
+#include "platform/fake/fakeplatform.h"
+
+namespace fake {
+
+bool ScriptedKeyboard::acquire(QString *error)
+{
+    ++acquireCalls;
+    if (!failAcquireWith.isEmpty()) {
+        if (error)
+            *error = failAcquireWith;
+        return false;
+    }
+    return true;
+}
+
+bool ScriptedKeyboard::readState(platform::KeyState &state, QString *error)
+{
+    ++readCalls;
+    if (!failReadWith.isEmpty()) {
+        if (error)
+            *error = failReadWith;
+        return false;
+    }
+    for (size_t i = 0; i < state.size(); ++i)
+        state[i] = (m_down[i] || m_tapped[i]) ? 0x80 : 0;
+    m_tapped.fill(0);
+    return true;
+}
+
+void ScriptedKeyboard::press(int scanCode)
+{
+    m_down[scanCode & 0xFF] = 0x80;
+    m_tapped[scanCode & 0xFF] = 0x80;
+    emit keyPressed();
+}
+
+void ScriptedKeyboard::release(int scanCode)
+{
+    m_down[scanCode & 0xFF] = 0;
+}
+
+void ScriptedKeyboard::tap(int scanCode)
+{
+    m_tapped[scanCode & 0xFF] = 0x80;
+    emit keyPressed();
+}
+
+void ScriptedKeyboard::releaseAll()
+{
+    m_down.fill(0);
+}
+
+bool RecordingShell::open(const QString &file)
+{
+    calls.append({Call::Open, file});
+    return answer;
+}
+
+bool RecordingShell::openUrl(const QString &url)
+{
+    calls.append({Call::Url, url});
+    return answer;
+}
+
+QStringList RecordingShell::log() const
+{
+    QStringList out;
+    for (const Call &c : calls)
+        out << (c.kind == Call::Open ? QStringLiteral("open:") : QStringLiteral("url:")) + c.target;
+    return out;
+}
+
+bool FakeNotifyIcon::Shell_NotifyIconA(int message, const platform::NotifyIconData &data)
+{
+    messages.append(message);
+    lastData = data;
+    if (message == platform::NimAdd)
+        shown = true;
+    else if (message == platform::NimDelete)
+        shown = false;
+    return tray;
+}
+
+int ScriptedDialogs::messageBox(QWidget *, const QString &text, int style, const QString &caption)
+{
+    messages.append({text, style, caption.isEmpty() ? platform::applicationTitle() : caption});
+    if (!answers.isEmpty())
+        return answers.dequeue();
+    return (style & 0xF) == platform::MbYesNo ? platform::IdYes : platform::IdOk;
+}
+
+QString ScriptedDialogs::openFileName(QWidget *)
+{
+    ++fileDialogCalls;
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+}
+
+bool RecordingHelpViewer::WinHelpA(QWidget *, const QString &path, unsigned command,
+                                   const QString &data)
+{
+    calls.append({path, command, data});
+    return true;
+}
+
+FakePlatform::FakePlatform()
+    : keyboard(new ScriptedKeyboard), shell(new RecordingShell), notifyIcon(new FakeNotifyIcon),
+      dialogs(new ScriptedDialogs), helpViewer(new RecordingHelpViewer)
+{
+    bundle.keyboard.reset(keyboard);
+    bundle.shell.reset(shell);
+    bundle.notifyIcon.reset(notifyIcon);
+    bundle.dialogs.reset(dialogs);
+    bundle.helpViewer.reset(helpViewer);
+}
+
+} // namespace fake

@@ -1,0 +1,131 @@
+#pragma once
+
+// Test doubles of every platform service. Each records what it was asked and answers
+// from what the test scripted.
+
+#include "platform/dialogs.h"
+#include "platform/helpviewer.h"
+#include "platform/keyboard.h"
+#include "platform/notifyicon.h"
+#include "platform/platformbundle.h"
+#include "platform/shell.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+
+namespace fake {
+
+/// A keyboard whose snapshots the test scripts: press()/release() change the keys down now;
+/// tap() marks a key as pressed since the last snapshot without it being down.
+class ScriptedKeyboard : public platform::KeyboardDevice
+{
+    Q_OBJECT
+public:
+    bool acquire(QString *error) override;
+    bool readState(platform::KeyState &state, QString *error) override;
+    QString name() const override { return QStringLiteral("scripted"); }
+
+    void press(int scanCode);
+    void release(int scanCode);
+    void tap(int scanCode);
+    void releaseAll();
+
+    QString failAcquireWith; ///< non-empty: acquire() fails with this message
+    QString failReadWith;    ///< non-empty: readState() fails with this message
+    int acquireCalls = 0;
+    int readCalls = 0;
+
+private:
+    platform::KeyState m_down{};
+    platform::KeyState m_tapped{};
+};
+
+/// Records every open request.
+class RecordingShell : public platform::Shell
+{
+public:
+    bool open(const QString &file) override;
+    bool openUrl(const QString &url) override;
+
+    struct Call
+    {
+        enum Kind { Open, Url } kind;
+        QString target;
+    };
+    QList<Call> calls;
+    bool answer = true;
+    /// "open:<file>" and "url:<address>", in call order.
+    QStringList log() const;
+};
+
+/// Records the icon's add and delete messages; the test fires events through onEvent.
+class FakeNotifyIcon : public platform::NotifyIcon
+{
+public:
+    bool Shell_NotifyIconA(int message, const platform::NotifyIconData &data) override;
+    bool trayAvailable() const override { return tray; }
+    void setContextMenu(QMenu *menu) override { contextMenu = menu; }
+
+    bool tray = true;
+    bool shown = false;
+    QList<int> messages;
+    platform::NotifyIconData lastData;
+    QMenu *contextMenu = nullptr;
+    /// Delivers an event code as the desktop would.
+    void fire(int code)
+    {
+        if (onEvent)
+            onEvent(code);
+    }
+};
+
+/// Answers message boxes and file dialogs from queues, and records what was shown.
+class ScriptedDialogs : public platform::Dialogs
+{
+public:
+    int messageBox(QWidget *parent, const QString &text, int style,
+                   const QString &caption) override;
+    QString openFileName(QWidget *parent) override;
+
+    struct Message
+    {
+        QString text;
+        int style;
+        QString caption;
+    };
+    QList<Message> messages;
+    QQueue<int> answers;           ///< next result; empty: IdOk, or IdYes for MbYesNo
+    QQueue<QString> fileAnswers;   ///< next file name; empty: cancelled ("")
+    int fileDialogCalls = 0;
+};
+
+/// Records help requests.
+class RecordingHelpViewer : public platform::HelpViewer
+{
+public:
+    bool WinHelpA(QWidget *owner, const QString &path, unsigned command,
+                  const QString &data) override;
+    struct Call
+    {
+        QString path;
+        unsigned command;
+        QString data;
+    };
+    QList<Call> calls;
+};
+
+/// A bundle of fakes, with raw pointers kept for the test after the bundle is handed over.
+struct FakePlatform
+{
+    ScriptedKeyboard *keyboard;
+    RecordingShell *shell;
+    FakeNotifyIcon *notifyIcon;
+    ScriptedDialogs *dialogs;
+    RecordingHelpViewer *helpViewer;
+    platform::PlatformBundle bundle;
+    FakePlatform();
+};
+
+} // namespace fake

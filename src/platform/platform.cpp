@@ -1,0 +1,23 @@
+#include "platform/profile.h"
+#include "platform/linux/fileprofile.h"
+
+namespace platform {
+
+namespace {
+Profile *g_profile = nullptr;
+}
+
+Profile &profile()
+{
+    if (g_profile)
+        return *g_profile;
+    static FileProfile fileProfile;
+    return fileProfile;
+}
+
+void setProfile(Profile *p)
+{
+    g_profile = p;
+}
+
+} // namespace platform

@@ -1,0 +1,197 @@
+#include "mainwindow/traydispatchlogic.h"
+#include "platform/notifyicon.h"
+#include "platform/qt/qtbackends.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusServiceWatcher>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <X11/Xlib.h>
+
+namespace platform {
+namespace {
+
+const char watcherService[] = "org.kde.StatusNotifierWatcher";
+
+/// Whether an XEmbed tray owns the tray selection of the default screen. Uses a connection
+/// of its own: asking Qt would make it settle on a tray kind before a tray exists.
+class XEmbedProbe
+{
+public:
+    XEmbedProbe()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            return;
+        m_display = XOpenDisplay(nullptr);
+        if (!m_display)
+            return;
+        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(m_display));
+        m_selection = XInternAtom(m_display, name.constData(), False);
+    }
+    ~XEmbedProbe()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    bool present() const { return m_display && XGetSelectionOwner(m_display, m_selection) != 0; }
+
+private:
+    Display *m_display = nullptr;
+    Atom m_selection = 0;
+};
+
+bool statusNotifierHostPresent()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    if (!bus.interface()->isServiceRegistered(QString::fromLatin1(watcherService)))
+        return false;
+    QDBusInterface watcher(QString::fromLatin1(watcherService),
+                           QStringLiteral("/StatusNotifierWatcher"),
+                           QStringLiteral("org.kde.StatusNotifierWatcher"), bus);
+    return watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+
+/// The icon through QSystemTrayIcon. Qt settles once per process, when the first icon is
+/// made, on a StatusNotifierItem host or an XEmbed tray; so the QSystemTrayIcon is made only
+/// once a tray of either kind is present, and until then the desktop is watched for one.
+class QtNotifyIcon : public QObject, public NotifyIcon
+{
+public:
+    QtNotifyIcon()
+    {
+        m_poll.setInterval(1000);
+        connect(&m_poll, &QTimer::timeout, this, &QtNotifyIcon::tryCreate);
+    }
+
+    bool Shell_NotifyIconA(int message, const NotifyIconData &data) override
+    {
+        if (message == NimAdd) {
+            m_data = data;
+            m_wanted = true;
+            tryCreate();
+            if (!m_icon) {
+                m_poll.start();
+                watchDBus();
+            }
+            return m_icon != nullptr;
+        }
+        if (message == NimDelete) {
+            m_wanted = false;
+            m_poll.stop();
+            if (m_icon) {
+                m_icon->hide();
+                delete m_icon;
+            }
+            return true;
+        }
+        return false;
+    }
+
+    bool trayAvailable() const override
+    {
+        if (m_icon && m_translator.host() == TrayEventTranslator::Host::StatusNotifier)
+            return statusNotifierHostPresent();
+        return m_xembed.present() || statusNotifierHostPresent();
+    }
+
+    void setContextMenu(QMenu *menu) override { m_menu = menu; }
+
+private:
+    void watchDBus()
+    {
+        if (m_dbusWatcher)
+            return;
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            return;
+        m_dbusWatcher = new QDBusServiceWatcher(QString::fromLatin1(watcherService), bus,
+                                                QDBusServiceWatcher::WatchForRegistration, this);
+        connect(m_dbusWatcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
+            // The host registers with the watcher just after the watcher appears.
+            QTimer::singleShot(200, this, &QtNotifyIcon::tryCreate);
+        });
+    }
+
+    void tryCreate()
+    {
+        if (!m_wanted || m_icon)
+            return;
+        const bool sni = statusNotifierHostPresent();
+        if (!sni && !m_xembed.present())
+            return;
+        m_poll.stop();
+        m_translator = TrayEventTranslator(sni ? TrayEventTranslator::Host::StatusNotifier
+                                               : TrayEventTranslator::Host::XEmbed,
+                                           QApplication::doubleClickInterval());
+        m_icon = new QSystemTrayIcon(m_data.hIcon, this);
+        m_icon->setObjectName(QStringLiteral("notifyIcon"));
+        m_icon->setToolTip(m_data.szTip);
+        // A StatusNotifierItem host draws the exported menu itself; an XEmbed tray reports
+        // the right click and the program pops the menu up.
+        if (sni && m_menu)
+            m_icon->setContextMenu(m_menu);
+        connect(m_icon, &QSystemTrayIcon::activated, this, &QtNotifyIcon::activated);
+        m_icon->show();
+    }
+
+    void activated(QSystemTrayIcon::ActivationReason reason)
+    {
+        using A = TrayEventTranslator::Activation;
+        A a;
+        switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            a = A::Trigger;
+            break;
+        case QSystemTrayIcon::DoubleClick:
+            a = A::DoubleClick;
+            break;
+        case QSystemTrayIcon::Context:
+            if (m_translator.host() == TrayEventTranslator::Host::StatusNotifier)
+                return; // the host shows the exported menu
+            a = A::Context;
+            break;
+        case QSystemTrayIcon::MiddleClick:
+            a = A::Middle;
+            break;
+        default:
+            return;
+        }
+        const int code = m_translator.translate(a, m_clock.isValid() ? m_clock.elapsed() : 0);
+        if (code && onEvent)
+            onEvent(code);
+    }
+
+    NotifyIconData m_data;
+    bool m_wanted = false;
+    QPointer<QSystemTrayIcon> m_icon;
+    QPointer<QMenu> m_menu;
+    QTimer m_poll;
+    QDBusServiceWatcher *m_dbusWatcher = nullptr;
+    XEmbedProbe m_xembed;
+    TrayEventTranslator m_translator;
+    QElapsedTimer m_clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+};
+
+} // namespace
+
+std::unique_ptr<NotifyIcon> createNotifyIcon()
+{
+    return std::make_unique<QtNotifyIcon>();
+}
+
+} // namespace platform
