@@ -1,6 +1,195 @@
 #include "editor/dialog.h"
 
-Dialog::Dialog(Form1 &main) : QDialog(nullptr), m_main(main)
+#include "entries/ini.h"
+#include "mainwindow/form1.h"
+#include "platform/dialogs.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+const QString kKeywordTip = QStringLiteral("You should at least enter a word or hotkey");
+const QString kActionTip = QStringLiteral("Type the URL of a webpage or the path of a file");
+} // namespace
+
+Dialog::Dialog(Form1 &main)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint),
+      m_main(main)
 {
     setObjectName(QStringLiteral("Dialog"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setWindowTitle(QStringLiteral("Add..."));
+    setFixedSize(402, 156);
+
+    auto place = [](QWidget *w, const char *name, int left, int top, int width, int height) {
+        w->setObjectName(QString::fromLatin1(name));
+        w->setGeometry(left, top, width, height);
+    };
+
+    txtkeyword = new QLineEdit(this);
+    place(txtkeyword, "txtkeyword", 15, 34, 290, 21);
+    txtkeyword->setToolTip(kKeywordTip);
+
+    cmbhotkey = new QComboBox(this);
+    place(cmbhotkey, "cmbhotkey", 75, 78, 81, 21);
+    cmbhotkey->setEditable(false);
+    cmbhotkey->setToolTip(kKeywordTip);
+    cmbhotkey->setMaxVisibleItems(16);
+
+    txtaction = new QLineEdit(this);
+    place(txtaction, "txtaction", 14, 128, 290, 21);
+    txtaction->setToolTip(kActionTip);
+
+    cmdbrowse = new QPushButton(QStringLiteral("Browse"), this);
+    place(cmdbrowse, "cmdbrowse", 311, 128, 81, 21);
+
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    place(OKButton, "OKButton", 311, 8, 81, 25);
+    OKButton->setDefault(true);
+
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    place(CancelButton, "CancelButton", 312, 40, 81, 25);
+
+    Label1 = new QLabel(QStringLiteral("Keyword :"), this);
+    place(Label1, "Label1", 8, 15, 50, 14);
+    Label2 = new QLabel(QStringLiteral("Hotkey :"), this);
+    place(Label2, "Label2", 8, 62, 50, 14);
+    Label3 = new QLabel(QStringLiteral("Ctrl + Shift +"), this);
+    place(Label3, "Label3", 15, 79, 65, 21);
+    Label4 = new QLabel(QStringLiteral("Action :"), this);
+    place(Label4, "Label4", 8, 109, 50, 14);
+    // Label3 is drawn first so that the list, which overlaps its right end, stays on top.
+    Label3->lower();
+
+    setTabOrder(txtkeyword, cmbhotkey);
+    setTabOrder(cmbhotkey, txtaction);
+    setTabOrder(txtaction, cmdbrowse);
+    setTabOrder(cmdbrowse, OKButton);
+    setTabOrder(OKButton, CancelButton);
+
+    connect(cmdbrowse, &QPushButton::clicked, this, &Dialog::cmdbrowse_Click);
+    connect(OKButton, &QPushButton::clicked, this, &Dialog::OKButton_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &Dialog::CancelButton_Click);
+
+    // The editor has no owner, so it does not die with the main window on its own; it must
+    // not outlive the window whose state it works on.
+    connect(&m_main, &QObject::destroyed, this, [this] { delete this; });
+
+    Form_Load();
+    txtkeyword->setFocus(Qt::OtherFocusReason);
+}
+
+Dialog::~Dialog() = default;
+
+void Dialog::Fill_List()
+{
+    cmbhotkey->clear();
+    cmbhotkey->addItems(editor::hotkeyChoices());
+    cmbhotkey->setCurrentIndex(0);
+}
+
+void Dialog::Form_Load()
+{
+    Fill_List();
+    if (m_main.Modi) {
+        const int count = m_main.tables.count();
+        const int row = m_main.selectedRow();
+        if (count > 0 && row >= 1 && row <= count) {
+            edit_index = row;
+            const QString path = entryFilePath();
+            const QString section = QString::number(edit_index);
+            txtaction->setText(ini_read(path, section, QStringLiteral("Action"), QString()));
+            txtkeyword->setText(ini_read(path, section, QStringLiteral("Keyword"), QString()));
+            const QString hotkey = ini_read(path, section, QStringLiteral("Hotkey"), QString());
+            cmbhotkey->setCurrentIndex(editor::hotkeyIndexOf(hotkey));
+            setWindowTitle(QStringLiteral("Modify..."));
+            return;
+        }
+        // Nothing to modify: an editor that OK could only aim at a made-up entry number is
+        // of no use, so it opens as an empty Add instead.
+        m_main.Modi = false;
+    }
+    edit_index = 0;
+    setWindowTitle(QStringLiteral("Add..."));
+    txtaction->clear();
+    txtkeyword->clear();
+}
+
+editor::EntryFields Dialog::fields() const
+{
+    return {txtaction->text(), txtkeyword->text(), cmbhotkey->currentIndex()};
+}
+
+void Dialog::cmdbrowse_Click()
+{
+    const QString file = m_main.dialogs().openFileName(this);
+    if (!file.isEmpty())
+        txtaction->setText(file);
+}
+
+void Dialog::CancelButton_Click()
+{
+    close();
+}
+
+void Dialog::reject()
+{
+    CancelButton_Click();
+}
+
+void Dialog::OKButton_Click()
+{
+    const bool addMode = !m_main.Modi;
+    const editor::EntryFields f = fields();
+    const editor::Refusal refusal = editor::validate(f, addMode, m_main.tables, edit_index);
+    if (refusal != editor::Refusal::None) {
+        m_main.dialogs().messageBox(this, editor::refusalMessage(refusal, m_main.s),
+                                    platform::MbOk);
+        return;
+    }
+
+    int row = edit_index;
+    editor::WritePlan plan;
+    if (addMode) {
+        row = *editor::parseCount(m_main.s) + 1;
+        plan = editor::addPlan(row, f);
+    } else {
+        plan = editor::modifyPlan(edit_index, f);
+    }
+    const QString path = entryFilePath();
+    const IniWriteResult written = editor::applyPlan(path, plan);
+    if (!written.ok) {
+        // Nothing reached the file: the user keeps the editor and everything typed.
+        m_main.dialogs().messageBox(this, editor::saveFailedMessage(path, written.error),
+                                    platform::MbOk | platform::MbIconStop);
+        return;
+    }
+    if (!addMode) {
+        m_main.Modi = false;
+        edit_index = 0;
+    }
+    m_main.reload(row);
+    close();
+}
+
+void Dialog::entryRemoved(int n)
+{
+    if (edit_index == 0 || n > edit_index)
+        return;
+    edit_index = n == edit_index ? 0 : edit_index - 1;
+}
+
+void Dialog::closeEvent(QCloseEvent *event)
+{
+    // Not QDialog's handling, which would route the close box through reject() again.
+    m_main.Modi = false;
+    if (m_main.m_dialog == this)
+        m_main.m_dialog = nullptr;
+    event->accept();
 }

@@ -1,16 +1,61 @@
 #pragma once
 
+#include "editor/editorrules.h"
+
 #include <QDialog>
 
 class Form1;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
-/// The entry editor (placeholder until the editor is built).
+/// The entry editor: adds an entry, or modifies the entry selected in the main window when
+/// Form1::Modi is set at load. Modeless and without owner; deletes itself when it closes,
+/// and every way of closing it (OK, Cancel, Escape, the close box) clears Form1::Modi.
 class Dialog : public QDialog
 {
     Q_OBJECT
 public:
+    /// Builds the window and runs Form_Load(); the caller shows it.
     explicit Dialog(Form1 &main);
+    ~Dialog() override;
+
+    /// Fills the hotkey list and the fields for the mode in Form1::Modi.
+    void Form_Load();
+    /// Puts the hotkey choices into cmbhotkey and selects "None".
+    void Fill_List();
+
+    /// The main window removed entry @p n: keeps edit_index on the same entry, or marks the
+    /// entry gone (0) when it was the one removed.
+    void entryRemoved(int n);
+
+    /// The section of the entry being modified; 0 in add mode or once that entry is gone.
+    int edit_index = 0;
+
+    QLineEdit *txtkeyword = nullptr;
+    QComboBox *cmbhotkey = nullptr;
+    QLineEdit *txtaction = nullptr;
+    QPushButton *cmdbrowse = nullptr;
+    QPushButton *OKButton = nullptr;
+    QPushButton *CancelButton = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+
+public slots:
+    void cmdbrowse_Click();
+    void CancelButton_Click();
+    void OKButton_Click();
+    /// Escape: the same as Cancel.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
+    editor::EntryFields fields() const;
+
     Form1 &m_main;
 };
