@@ -25,7 +25,7 @@ void Form1::Add_Click()
     }
     Modi = false;
     m_dialog = new Dialog(*this);
-    bringForward(m_dialog);
+    m_dialog->show();
 }
 
 void Form1::Modify_Click()
@@ -39,7 +39,7 @@ void Form1::Modify_Click()
         return;
     Modi = true;
     m_dialog = new Dialog(*this);
-    bringForward(m_dialog);
+    m_dialog->show();
 }
 
 void Form1::Remove_Click()
