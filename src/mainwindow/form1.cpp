@@ -80,8 +80,17 @@ frmAbout *Form1::about() const
     return m_about;
 }
 
+// The resources live in a static library: nothing references them, so the linker would drop
+// them unless they are initialised by hand.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 QIcon Form1::programIcon()
 {
+    static const bool initialised = (initResources(), true);
+    Q_UNUSED(initialised);
     return QIcon(QStringLiteral(":/icons/dudud.xpm"));
 }
 
@@ -110,8 +119,7 @@ void Form1::buildMenus()
     QMenu *act = menuBar()->addMenu(QStringLiteral("&Action"));
     act->setObjectName(QStringLiteral("Action"));
     add(act, "Add", QStringLiteral("Add..."), QKeySequence(Qt::Key_F3), &Form1::Add_Click);
-    add(act, "Modify", QStringLiteral("Modify..."), QKeySequence(Qt::Key_F4),
-        &Form1::Modify_Click);
+    add(act, "Modify", QStringLiteral("Modify..."), QKeySequence(Qt::Key_F4), &Form1::Modify_Click);
     add(act, "Remove", QStringLiteral("Remove"), QKeySequence(Qt::Key_Delete),
         &Form1::Remove_Click);
 
@@ -198,8 +206,8 @@ void Form1::reload(int preferredRow)
         return;
     int row = preferredRow <= 0 ? 1 : qMin(preferredRow, rows);
     const QModelIndex idx = tables.list()->index(row - 1, 0);
-    ListView1->selectionModel()->setCurrentIndex(
-        idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ListView1->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
     ListView1->scrollTo(idx);
 }
 
@@ -269,6 +277,17 @@ void Form1::Form_Resize()
     move(sg.x() + sg.width() / 2 - fg.width() / 2, sg.y() + sg.height() / 2 - fg.height() / 2);
 }
 
+void Form1::restoreWindowState()
+{
+    // A window hidden while minimised keeps the window manager's hint to map it iconic, and
+    // Qt may already report it as normal; passing through minimised rewrites the hint, so
+    // the next show maps it normal.
+    m_restoring = true;
+    setWindowState(Qt::WindowMinimized);
+    setWindowState(Qt::WindowNoState);
+    m_restoring = false;
+}
+
 void Form1::Form_Unload(bool &Cancel)
 {
     Cancel = true;
@@ -287,7 +306,7 @@ void Form1::closeEvent(QCloseEvent *event)
 void Form1::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && m_loaded)
+    if (event->type() == QEvent::WindowStateChange && m_loaded && !m_restoring)
         Form_Resize();
 }
 

@@ -108,6 +108,7 @@ protected:
 
 private:
     void Form_Resize();
+    void restoreWindowState();
     void Form_Unload(bool &Cancel);
     void buildMenus();
     void setupTrayMenu();
@@ -118,6 +119,7 @@ private:
     QPointer<Dialog> m_dialog;
     QPointer<frmAbout> m_about;
     bool m_loaded = false;
+    bool m_restoring = false;
 
     friend class Dialog;
 };

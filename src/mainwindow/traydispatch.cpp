@@ -31,7 +31,7 @@ void Form1::Form_MouseMove(int code)
 
 void Form1::mwindow_Click()
 {
-    setWindowState(windowState() & ~Qt::WindowMinimized);
+    restoreWindowState();
     show();
     Form_Resize();
     raise();

@@ -10,8 +10,18 @@
 class TrayEventTranslator
 {
 public:
-    enum class Host { XEmbed, StatusNotifier };
-    enum class Activation { Trigger, DoubleClick, Context, Middle };
+    enum class Host
+    {
+        XEmbed,
+        StatusNotifier
+    };
+    enum class Activation
+    {
+        Trigger,
+        DoubleClick,
+        Context,
+        Middle
+    };
 
     explicit TrayEventTranslator(Host host = Host::XEmbed, int doubleClickMs = 400)
         : m_host(host), m_interval(doubleClickMs)

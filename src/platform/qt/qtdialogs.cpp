@@ -10,8 +10,7 @@ namespace {
 class QtDialogs : public Dialogs
 {
 public:
-    int messageBox(QWidget *parent, const QString &text, int style,
-                   const QString &caption) override
+    int messageBox(QWidget *parent, const QString &text, int style, const QString &caption) override
     {
         QMessageBox box(parent);
         box.setObjectName(QStringLiteral("messageBox"));
@@ -32,10 +31,7 @@ public:
         return IdOk;
     }
 
-    QString openFileName(QWidget *parent) override
-    {
-        return QFileDialog::getOpenFileName(parent);
-    }
+    QString openFileName(QWidget *parent) override { return QFileDialog::getOpenFileName(parent); }
 };
 
 } // namespace
