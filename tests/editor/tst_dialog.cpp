@@ -497,6 +497,13 @@ void TestDialog::modifyAndRemoveNeedARow()
     e.f->Remove_Click();
     QVERIFY(e.fp.dialogs->messages.isEmpty());
     QVERIFY(e.writes().isEmpty());
+
+    // An editor loaded in modify mode anyway has no entry to aim OK at: it opens as an Add.
+    e.f->Modi = true;
+    std::unique_ptr<Dialog> d(new Dialog(*e.f));
+    QCOMPARE(d->windowTitle(), QStringLiteral("Add..."));
+    QCOMPARE(d->edit_index, 0);
+    QVERIFY(!e.f->Modi);
 }
 
 void TestDialog::commandsWhileOpenKeepTheMode()
