@@ -361,23 +361,18 @@ QString E2eSession::focusedWindow() const
 
 QRect E2eSession::geometry(const QString &window) const
 {
-    const QString out =
-        xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-    int x = 0, y = 0, w = 0, h = 0;
-    for (const QString &line : out.split(QLatin1Char('\n'))) {
-        const QStringList kv = line.split(QLatin1Char('='));
-        if (kv.size() != 2)
-            continue;
-        if (kv[0] == QLatin1String("X"))
-            x = kv[1].toInt();
-        else if (kv[0] == QLatin1String("Y"))
-            y = kv[1].toInt();
-        else if (kv[0] == QLatin1String("WIDTH"))
-            w = kv[1].toInt();
-        else if (kv[0] == QLatin1String("HEIGHT"))
-            h = kv[1].toInt();
-    }
-    return QRect(x, y, w, h);
+    // xwininfo gives root coordinates also for windows embedded in another (tray icons).
+    const QString out = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+    auto field = [&](const char *name) {
+        static const QRegularExpression num(QStringLiteral("(-?\\d+)"));
+        for (const QString &line : out.split(QLatin1Char('\n'))) {
+            if (line.trimmed().startsWith(QLatin1String(name)))
+                return num.match(line.mid(line.indexOf(QLatin1Char(':')))).captured(1).toInt();
+        }
+        return 0;
+    };
+    return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+                 field("Height"));
 }
 
 QString E2eSession::screenshot(const QString &name) const
