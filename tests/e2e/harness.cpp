@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <csignal>
 
 namespace {
@@ -49,6 +51,8 @@ E2eSession::E2eSession(const Options &options) : m_options(options)
 
 E2eSession::~E2eSession()
 {
+    if (m_xdisplay)
+        XCloseDisplay(static_cast<Display *>(m_xdisplay));
     stop(m_app);
     stop(m_tray);
     stop(m_wm);
@@ -380,4 +384,31 @@ QString E2eSession::screenshot(const QString &name) const
     const QString file = path(name + QStringLiteral(".png"));
     run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
     return file;
+}
+
+bool E2eSession::keyEvent(unsigned keycode, bool down)
+{
+    if (!m_xdisplay)
+        m_xdisplay = XOpenDisplay(m_display.toLocal8Bit().constData());
+    auto *d = static_cast<Display *>(m_xdisplay);
+    if (!d)
+        return false;
+    XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime);
+    XFlush(d);
+    return true;
+}
+
+void E2eSession::chord(const QList<unsigned> &codes, int holdMs)
+{
+    for (unsigned c : codes) {
+        keyEvent(c, true);
+        QThread::msleep(10);
+    }
+    QThread::msleep(holdMs);
+    for (auto it = codes.crbegin(); it != codes.crend(); ++it) {
+        keyEvent(*it, false);
+        QThread::msleep(10);
+    }
+    if (m_xdisplay)
+        XSync(static_cast<Display *>(m_xdisplay), False);
 }
