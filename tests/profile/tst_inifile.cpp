@@ -44,6 +44,7 @@ private slots:
     void utf8Validation();
     void windows1252Table();
     void hugeLineAndNulBytes();
+    void editsAcrossManySections();
 };
 
 void TstIniFile::readRules_data()
@@ -404,6 +405,37 @@ void TstIniFile::hugeLineAndNulBytes()
     QVERIFY(doc.setValue("2", "Action", "2"));
     bytes.replace("Action=two", "Action=2");
     QCOMPARE(doc.toBytes(), bytes);
+}
+
+void TstIniFile::editsAcrossManySections()
+{
+    // Adding keys moves a section's lines out of the file's line list; later edits of the
+    // same section, of sections after it and new sections must all land where they belong.
+    QByteArray before;
+    for (int i = 1; i <= 50; ++i)
+        before += "[" + QByteArray::number(i) + "]\r\nAction=a" + QByteArray::number(i) + "\r\n";
+    IniDocument doc(before);
+    QByteArray expected;
+    for (int i = 1; i <= 50; ++i) {
+        const QString section = QString::number(i);
+        if (i % 2)
+            QVERIFY(doc.setValue(section, "Keyword", "k" + section));
+        QVERIFY(doc.setValue(section, "ACTION", "b" + section));
+        if (i % 2)
+            QVERIFY(doc.setValue(section, "keyword", "K" + section));
+        expected += "[" + section.toLatin1() + "]\r\nACTION=b" + section.toLatin1() + "\r\n" +
+                    (i % 2 ? "keyword=K" + section.toLatin1() + "\r\n" : QByteArray());
+    }
+    QVERIFY(doc.setValue("51", "Action", "new"));
+    expected += "[51]\r\nAction=new\r\n";
+    QCOMPARE(doc.toBytes(), expected);
+    const IniDocument reread(doc.toBytes());
+    for (int i = 1; i <= 51; ++i) {
+        const QString section = QString::number(i);
+        QCOMPARE(read(doc, section, "Keyword"), read(reread, section, "Keyword"));
+        QCOMPARE(read(doc, section, "Action"), read(reread, section, "Action"));
+    }
+    QCOMPARE(read(doc, "7", "Keyword"), "K7");
 }
 
 QTEST_GUILESS_MAIN(TstIniFile)

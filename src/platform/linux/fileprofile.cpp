@@ -219,6 +219,9 @@ struct FileProfile::Private
 
     /// Parsed files by the path callers gave, each valid while the file's stamp holds.
     QHash<QString, Entry> cache;
+    /// The last path's file name for the system: getinfo asks for one path 98000 times.
+    QString lastPath;
+    QByteArray lastNative;
 
     bool inGroup = false;
     QString groupPath;
@@ -230,7 +233,11 @@ struct FileProfile::Private
     /// errno when it cannot be read.
     int current(const QString &path, Entry **out)
     {
-        const QByteArray native = QFile::encodeName(path);
+        if (path != lastPath) {
+            lastPath = path;
+            lastNative = QFile::encodeName(path);
+        }
+        const QByteArray native = lastNative;
         FileStamp stamp;
         if (int err = statPath(native, &stamp)) {
             cache.remove(path);
@@ -253,6 +260,9 @@ struct FileProfile::Private
             struct stat st;
             QByteArray bytes;
             int err = ::fstat(fd, &st) == 0 ? 0 : errno;
+            // Lines are indexed with 32 bits; no entry file comes near this.
+            if (!err && st.st_size > (qint64(1) << 30))
+                err = EFBIG;
             if (!err)
                 err = readAll(fd, st.st_size, &bytes);
             ::close(fd);

@@ -1,6 +1,7 @@
 #include "platform/linux/inifile.h"
 
 #include <cstring>
+#include <utility>
 
 namespace platform {
 
@@ -41,35 +42,48 @@ QByteArray foldName(QByteArrayView raw)
     return decodeIniText(raw).toCaseFolded().toUtf8();
 }
 
+/// The bounds of @p name without the blanks around it.
+std::pair<qsizetype, qsizetype> trimmedBounds(const QString &name)
+{
+    auto blank = [&](qsizetype i) {
+        return name.at(i).unicode() < 0x80 && isBlank(char(name.at(i).unicode()));
+    };
+    qsizetype b = 0, e = name.size();
+    while (b < e && blank(b))
+        ++b;
+    while (e > b && blank(e - 1))
+        --e;
+    return {b, e};
+}
+
 QString trimmedName(const QString &name)
 {
-    qsizetype b = 0, e = name.size();
-    while (b < e && name.at(b).unicode() < 0x80 && isBlank(char(name.at(b).unicode())))
-        ++b;
-    while (e > b && name.at(e - 1).unicode() < 0x80 && isBlank(char(name.at(e - 1).unicode())))
-        --e;
+    const auto [b, e] = trimmedBounds(name);
     return name.mid(b, e - b);
+}
+
+/// A caller's name folded for lookups. ASCII names up to the buffer's size, which is every
+/// name this program asks for, fold into @p buf without allocating; the result then points
+/// into @p buf and must not outlive it.
+template <size_t N> QByteArray foldName(const QString &name, char (&buf)[N])
+{
+    const auto [b, e] = trimmedBounds(name);
+    if (e - b <= qsizetype(N)) {
+        const auto *s = reinterpret_cast<const char16_t *>(name.utf16());
+        qsizetype i = b;
+        for (; i < e && s[i] < 0x80; ++i)
+            buf[i - b] = (s[i] >= u'A' && s[i] <= u'Z') ? char(s[i] - u'A' + 'a') : char(s[i]);
+        if (i == e)
+            return QByteArray::fromRawData(buf, e - b);
+    }
+    return name.mid(b, e - b).toCaseFolded().toUtf8();
 }
 
 QByteArray foldName(const QString &name)
 {
-    const QString t = trimmedName(name);
-    bool ascii = true;
-    for (QChar c : t) {
-        if (c.unicode() >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii) {
-        QByteArray out = t.toLatin1();
-        for (char &c : out) {
-            if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
-        }
-        return out;
-    }
-    return t.toCaseFolded().toUtf8();
+    char buf[128];
+    const QByteArray folded = foldName(name, buf);
+    return QByteArray(folded.constData(), folded.size());
 }
 
 bool nameMatches(QByteArrayView raw, const QByteArray &folded)
@@ -153,10 +167,10 @@ QString decodeIniText(QByteArrayView bytes)
 
 void IniDocument::classify(QByteArrayView bytes, Line &l)
 {
-    qsizetype e = bytes.size();
+    qint32 e = qint32(bytes.size());
     if (e > 0 && bytes[e - 1] == '\n')
         --e;
-    qsizetype b = 0;
+    qint32 b = 0;
     while (b < e && isBlank(bytes[b]))
         ++b;
     while (e > b && isBlank(bytes[e - 1]))
@@ -167,9 +181,9 @@ void IniDocument::classify(QByteArrayView bytes, Line &l)
     }
     const QByteArrayView body = bytes.sliced(b, e - b);
     if (body[0] == '[') {
-        const qsizetype close = body.lastIndexOf(']');
+        const qint32 close = qint32(body.lastIndexOf(']'));
         if (close > 0) {
-            qsizetype nb = b + 1, ne = b + close;
+            qint32 nb = b + 1, ne = b + close;
             while (nb < ne && isBlank(bytes[nb]))
                 ++nb;
             while (ne > nb && isBlank(bytes[ne - 1]))
@@ -183,7 +197,7 @@ void IniDocument::classify(QByteArrayView bytes, Line &l)
         l.kind = Kind::Comment;
         return;
     }
-    const qsizetype eq = body.indexOf('=');
+    const qint32 eq = qint32(body.indexOf('='));
     if (eq < 0) {
         l.kind = Kind::KeyWithoutValue;
         l.nameOff = b;
@@ -191,15 +205,15 @@ void IniDocument::classify(QByteArrayView bytes, Line &l)
         return;
     }
     l.kind = Kind::Key;
-    qsizetype ne = b + eq;
+    qint32 ne = b + eq;
     while (ne > b && isBlank(bytes[ne - 1]))
         --ne;
     l.nameOff = b;
     l.nameLen = ne - b;
-    qsizetype vb = b + eq + 1;
+    qint32 vb = b + eq + 1;
     while (vb < e && isBlank(bytes[vb]))
         ++vb;
-    qsizetype ve = e;
+    qint32 ve = e;
     if (ve - vb >= 2 && (bytes[vb] == '"' || bytes[vb] == '\'') && bytes[ve - 1] == bytes[vb]) {
         ++vb;
         --ve;
@@ -210,49 +224,53 @@ void IniDocument::classify(QByteArrayView bytes, Line &l)
 
 IniDocument::IniDocument(const QByteArray &bytes) : m_raw(bytes)
 {
-    m_blocks.emplace_back();
     const char *data = m_raw.constData();
     const qsizetype n = m_raw.size();
     qsizetype pos = 0;
+    m_lines.reserve(size_t(n / 16 + 1));
     if (n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
         Line bom;
         bom.len = 3;
         bom.kind = Kind::Bom;
-        m_blocks.back().lines.push_back(bom);
+        m_lines.push_back(bom);
         pos = 3;
     }
+    m_blocks.emplace_back();
     bool eolKnown = false;
     while (pos < n) {
         const void *nl = std::memchr(data + pos, '\n', size_t(n - pos));
         const qsizetype end = nl ? static_cast<const char *>(nl) - data + 1 : n;
         Line l;
         l.off = pos;
-        l.len = end - pos;
+        l.len = qint32(end - pos);
         if (!eolKnown && nl) {
             eolKnown = true;
             if (end - pos >= 2 && data[end - 2] == '\r')
                 m_eol = "\r\n";
         }
         classify(QByteArrayView(data + pos, l.len), l);
+        const qint32 index = qint32(m_lines.size());
+        m_lines.push_back(l);
         if (l.kind == Kind::Header) {
+            m_blocks.back().end = index;
             Block blk;
-            blk.hasHeader = true;
-            blk.header = l;
+            blk.header = index;
+            blk.begin = blk.end = index + 1;
             m_blocks.push_back(std::move(blk));
             const QByteArray folded = foldName(QByteArrayView(data + pos + l.nameOff, l.nameLen));
             if (!m_sections.contains(folded))
                 m_sections.insert(folded, int(m_blocks.size() - 1));
-        } else {
-            m_blocks.back().lines.push_back(l);
         }
         pos = end;
     }
+    m_blocks.back().end = qint32(m_lines.size());
 }
 
 int IniDocument::findKey(const Block &b, const QByteArray &foldedKey) const
 {
-    for (size_t i = 0; i < b.lines.size(); ++i) {
-        const Line &l = b.lines[i];
+    const std::span<const Line> body = bodyOf(b);
+    for (size_t i = 0; i < body.size(); ++i) {
+        const Line &l = body[i];
         if (l.kind != Kind::Key && l.kind != Kind::KeyWithoutValue)
             continue;
         if (nameMatches(bytesOf(l).sliced(l.nameOff, l.nameLen), foldedKey))
@@ -263,24 +281,27 @@ int IniDocument::findKey(const Block &b, const QByteArray &foldedKey) const
 
 std::optional<QString> IniDocument::value(const QString &section, const QString &key) const
 {
-    const auto it = m_sections.constFind(foldName(section));
+    char sectionBuf[128], keyBuf[128];
+    const auto it = m_sections.constFind(foldName(section, sectionBuf));
     if (it == m_sections.cend())
         return std::nullopt;
     const Block &b = m_blocks[size_t(*it)];
-    const int i = findKey(b, foldName(key));
-    if (i < 0 || b.lines[size_t(i)].kind != Kind::Key)
+    const int i = findKey(b, foldName(key, keyBuf));
+    if (i < 0)
         return std::nullopt;
-    const Line &l = b.lines[size_t(i)];
+    const Line &l = bodyOf(b)[size_t(i)];
+    if (l.kind != Kind::Key)
+        return std::nullopt;
     return decodeIniText(bytesOf(l).sliced(l.valueOff, l.valueLen));
 }
 
-IniDocument::Line IniDocument::ownedLine(QByteArray bytes) const
+IniDocument::Line IniDocument::ownedLine(QByteArray bytes)
 {
     Line l;
-    l.owned = true;
-    l.len = bytes.size();
-    l.own = std::move(bytes);
-    classify(l.own, l);
+    l.owned = qint32(m_owned.size());
+    l.len = qint32(bytes.size());
+    classify(bytes, l);
+    m_owned.push_back(std::move(bytes));
     return l;
 }
 
@@ -297,10 +318,11 @@ void IniDocument::terminate(Line &l)
 IniDocument::Line *IniDocument::lastLine()
 {
     for (auto it = m_blocks.rbegin(); it != m_blocks.rend(); ++it) {
-        if (!it->lines.empty())
-            return &it->lines.back();
-        if (it->hasHeader)
-            return &it->header;
+        const std::span<Line> body = bodyOf(*it);
+        if (!body.empty())
+            return &body.back();
+        if (it->header >= 0)
+            return &m_lines[size_t(it->header)];
     }
     return nullptr;
 }
@@ -329,34 +351,43 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
 
     const auto it = m_sections.constFind(foldedSection);
     if (it != m_sections.cend()) {
-        Block &b = m_blocks[size_t(*it)];
-        const int i = findKey(b, foldedKey);
+        const int blockIndex = *it;
+        const int i = findKey(m_blocks[size_t(blockIndex)], foldedKey);
         if (i >= 0) {
-            const QByteArrayView old = bytesOf(b.lines[size_t(i)]);
-            if (old.endsWith("\r\n"))
+            Line &old = bodyOf(m_blocks[size_t(blockIndex)])[size_t(i)];
+            const QByteArrayView oldBytes = bytesOf(old);
+            if (oldBytes.endsWith("\r\n"))
                 lineBytes += "\r\n";
-            else if (old.endsWith('\n'))
+            else if (oldBytes.endsWith('\n'))
                 lineBytes += '\n';
-            b.lines[size_t(i)] = ownedLine(std::move(lineBytes));
+            // ownedLine may grow m_owned, which oldBytes can point into: build it first.
+            const Line replacement = ownedLine(std::move(lineBytes));
+            old = replacement;
             return true;
+        }
+        Block &b = m_blocks[size_t(blockIndex)];
+        if (!b.detached) {
+            b.body.assign(m_lines.begin() + b.begin, m_lines.begin() + b.end);
+            b.detached = true;
         }
         // After the section's last key line, so comments and blank lines that lead into the
         // next section stay with it.
-        size_t at = b.lines.size();
+        size_t at = b.body.size();
         while (at > 0 &&
-               (b.lines[at - 1].kind == Kind::Blank || b.lines[at - 1].kind == Kind::Comment))
+               (b.body[at - 1].kind == Kind::Blank || b.body[at - 1].kind == Kind::Comment))
             --at;
-        terminate(at == 0 ? b.header : b.lines[at - 1]);
-        b.lines.insert(b.lines.begin() + qsizetype(at), ownedLine(lineBytes + m_eol));
+        terminate(at == 0 ? m_lines[size_t(b.header)] : b.body[at - 1]);
+        b.body.insert(b.body.begin() + qsizetype(at), ownedLine(lineBytes + m_eol));
         return true;
     }
 
     if (Line *last = lastLine())
         terminate(*last);
     Block blk;
-    blk.hasHeader = true;
-    blk.header = ownedLine('[' + section.toUtf8() + ']' + m_eol);
-    blk.lines.push_back(ownedLine(lineBytes + m_eol));
+    blk.header = qint32(m_lines.size());
+    m_lines.push_back(ownedLine('[' + section.toUtf8() + ']' + m_eol));
+    blk.detached = true;
+    blk.body.push_back(ownedLine(lineBytes + m_eol));
     m_blocks.push_back(std::move(blk));
     m_sections.insert(foldedSection, int(m_blocks.size() - 1));
     return true;
@@ -366,17 +397,17 @@ QByteArray IniDocument::toBytes() const
 {
     qsizetype total = 0;
     for (const Block &b : m_blocks) {
-        if (b.hasHeader)
-            total += b.header.len;
-        for (const Line &l : b.lines)
+        if (b.header >= 0)
+            total += m_lines[size_t(b.header)].len;
+        for (const Line &l : bodyOf(b))
             total += l.len;
     }
     QByteArray out;
     out.reserve(total);
     for (const Block &b : m_blocks) {
-        if (b.hasHeader)
-            out.append(bytesOf(b.header));
-        for (const Line &l : b.lines)
+        if (b.header >= 0)
+            out.append(bytesOf(m_lines[size_t(b.header)]));
+        for (const Line &l : bodyOf(b))
             out.append(bytesOf(l));
     }
     return out;

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace platform {
@@ -62,34 +63,51 @@ private:
     };
     struct Line
     {
-        qsizetype off = 0; ///< into m_raw, when not owned
-        qsizetype len = 0; ///< with the line end
-        QByteArray own;    ///< the bytes of a line this document wrote
-        bool owned = false;
+        qsizetype off = 0; ///< into m_raw, or into m_owned[owned] when owned >= 0
+        qint32 len = 0;    ///< with the line end
+        qint32 owned = -1; ///< index of the bytes of a line this document wrote
         Kind kind = Kind::Blank;
         // Parsed parts, as offsets from the line's first byte.
-        qsizetype nameOff = 0, nameLen = 0;
-        qsizetype valueOff = 0, valueLen = 0;
+        qint32 nameOff = 0, nameLen = 0;
+        qint32 valueOff = 0, valueLen = 0;
     };
+    /// A section: its header and body lines. The body is a range of m_lines until a key is
+    /// added to it; it then moves into its own vector so that adding stays cheap however
+    /// many sections follow.
     struct Block
     {
-        bool hasHeader = false;
-        Line header;
-        std::vector<Line> lines;
+        qint32 header = -1; ///< index in m_lines; -1 for the lines before the first header
+        qint32 begin = 0, end = 0;
+        bool detached = false;
+        std::vector<Line> body;
     };
 
     QByteArrayView bytesOf(const Line &l) const
     {
-        return l.owned ? QByteArrayView(l.own) : QByteArrayView(m_raw.constData() + l.off, l.len);
+        return l.owned >= 0 ? QByteArrayView(m_owned[size_t(l.owned)])
+                            : QByteArrayView(m_raw.constData() + l.off, l.len);
+    }
+    std::span<const Line> bodyOf(const Block &b) const
+    {
+        return b.detached
+                   ? std::span<const Line>(b.body)
+                   : std::span<const Line>(m_lines.data() + b.begin, size_t(b.end - b.begin));
+    }
+    std::span<Line> bodyOf(Block &b)
+    {
+        return b.detached ? std::span<Line>(b.body)
+                          : std::span<Line>(m_lines.data() + b.begin, size_t(b.end - b.begin));
     }
     static void classify(QByteArrayView bytes, Line &l);
-    Line ownedLine(QByteArray bytes) const;
+    Line ownedLine(QByteArray bytes);
     int findKey(const Block &b, const QByteArray &foldedKey) const;
     void terminate(Line &l);
     Line *lastLine();
 
     QByteArray m_raw;
     QByteArray m_eol = "\n";
+    std::vector<Line> m_lines;         ///< every line of the file as read, in order
+    std::vector<QByteArray> m_owned;   ///< bytes of the lines written since
     std::vector<Block> m_blocks;       ///< block 0 holds the lines before the first header
     QHash<QByteArray, int> m_sections; ///< folded name -> first block of that name
 };
