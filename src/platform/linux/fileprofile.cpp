@@ -333,11 +333,14 @@ WriteResult FileProfile::write(const QString &path, const QString &section, cons
     if (!e->doc.setValue(section, key, value, &why))
         return WriteResult::failure(why);
     FileStamp stamp;
-    if (int err = replaceFile(QFile::encodeName(path), e->doc.toBytes(), &stamp)) {
+    const QByteArray bytes = e->doc.toBytes();
+    if (int err = replaceFile(QFile::encodeName(path), bytes, &stamp)) {
         // The cached copy already holds the write that did not happen.
         d->cache.remove(path);
         return WriteResult::failure(errorText(err));
     }
+    if (e->doc.isFragmented())
+        e->doc = IniDocument(bytes);
     e->stamp = stamp;
     return WriteResult::success();
 }
@@ -376,9 +379,10 @@ WriteResult FileProfile::commitGroup()
             doc.setValue(op.section, op.key, op.value);
     }
     FileStamp stamp;
-    if (int err = replaceFile(QFile::encodeName(path), doc.toBytes(), &stamp))
+    const QByteArray bytes = doc.toBytes();
+    if (int err = replaceFile(QFile::encodeName(path), bytes, &stamp))
         return WriteResult::failure(errorText(err));
-    e->doc = std::move(doc);
+    e->doc = doc.isFragmented() ? IniDocument(bytes) : std::move(doc);
     e->stamp = stamp;
     return WriteResult::success();
 }

@@ -86,6 +86,15 @@ QByteArray foldName(const QString &name)
     return QByteArray(folded.constData(), folded.size());
 }
 
+bool isFolded(QByteArrayView raw)
+{
+    for (char c : raw) {
+        if (static_cast<unsigned char>(c) >= 0x80 || (c >= 'A' && c <= 'Z'))
+            return false;
+    }
+    return true;
+}
+
 bool nameMatches(QByteArrayView raw, const QByteArray &folded)
 {
     if (!isAscii(raw))
@@ -257,7 +266,11 @@ IniDocument::IniDocument(const QByteArray &bytes) : m_raw(bytes)
             blk.header = index;
             blk.begin = blk.end = index + 1;
             m_blocks.push_back(std::move(blk));
-            const QByteArray folded = foldName(QByteArrayView(data + pos + l.nameOff, l.nameLen));
+            const QByteArrayView name(data + pos + l.nameOff, l.nameLen);
+            // Names that are already folded (numbers, lower case) are keyed by the file's own
+            // bytes, which m_raw keeps unchanged for as long as any copy of it lives.
+            const QByteArray folded =
+                isFolded(name) ? QByteArray::fromRawData(name.data(), name.size()) : foldName(name);
             if (!m_sections.contains(folded))
                 m_sections.insert(folded, int(m_blocks.size() - 1));
         }
@@ -301,6 +314,7 @@ IniDocument::Line IniDocument::ownedLine(QByteArray bytes)
     l.owned = qint32(m_owned.size());
     l.len = qint32(bytes.size());
     classify(bytes, l);
+    m_ownedBytes += bytes.size();
     m_owned.push_back(std::move(bytes));
     return l;
 }

@@ -32,6 +32,8 @@ class IniDocument
 {
 public:
     IniDocument() = default;
+    /// Parses @p bytes, which the document shares and never changes (they must own their
+    /// data, not come from QByteArray::fromRawData).
     explicit IniDocument(const QByteArray &bytes);
 
     /// The value of the first @p key in the first @p section, or nothing when the section or
@@ -48,6 +50,10 @@ public:
                   QString *error = nullptr);
 
     QByteArray toBytes() const;
+    /// True once the lines written since parsing outweigh the file as read: replaced lines
+    /// are not freed one by one, so a long-lived document should then be parsed afresh from
+    /// toBytes().
+    bool isFragmented() const { return m_ownedBytes > 65536 && m_ownedBytes > m_raw.size(); }
     /// "\r\n" when the file's first line ends so, else "\n": the line end of added lines.
     QByteArray lineEnd() const { return m_eol; }
 
@@ -106,8 +112,9 @@ private:
 
     QByteArray m_raw;
     QByteArray m_eol = "\n";
-    std::vector<Line> m_lines;         ///< every line of the file as read, in order
-    std::vector<QByteArray> m_owned;   ///< bytes of the lines written since
+    std::vector<Line> m_lines;       ///< every line of the file as read, in order
+    std::vector<QByteArray> m_owned; ///< bytes of the lines written since
+    qsizetype m_ownedBytes = 0;
     std::vector<Block> m_blocks;       ///< block 0 holds the lines before the first header
     QHash<QByteArray, int> m_sections; ///< folded name -> first block of that name
 };
