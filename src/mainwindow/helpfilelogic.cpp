@@ -132,6 +132,8 @@ HelpParseResult parseHelpText(const QByteArray &raw)
         if (topics.isEmpty())
             return failure(atLine(lineNo, QStringLiteral("text before the first topic")));
         topics.last().lines.append(line);
+        if (line.startsWith(QLatin1Char('|')))
+            continue; // shown as written: no links
         QRegularExpressionMatchIterator it = linkPattern().globalMatch(line);
         while (it.hasNext())
             links.append({it.next().captured(1).simplified(), lineNo});
@@ -219,7 +221,8 @@ QString topicHtml(const HelpFile &file, int topic)
     enum Kind
     {
         Paragraph,
-        Item
+        Item,
+        Literal
     };
     struct Block
     {
@@ -229,12 +232,20 @@ QString topicHtml(const HelpFile &file, int topic)
     QList<Block> blocks;
     bool open = false; // the last block still takes continuation lines
     for (const QString &line : t.lines) {
-        if (line.trimmed().isEmpty()) {
+        if (line.startsWith(QLatin1String("| ")) || line == QLatin1String("|")) {
+            const QString text = line.mid(2);
+            if (open && blocks.last().kind == Literal)
+                blocks.last().text += QLatin1Char('\n') + text;
+            else
+                blocks.append({Literal, text});
+            open = true;
+        } else if (line.trimmed().isEmpty()) {
             open = false;
         } else if (line.startsWith(QLatin1String("- "))) {
             blocks.append({Item, line.mid(2).trimmed()});
             open = true;
-        } else if (open && (blocks.last().kind == Paragraph || line.at(0).isSpace())) {
+        } else if (open && (blocks.last().kind == Paragraph ||
+                            (blocks.last().kind == Item && line.at(0).isSpace()))) {
             blocks.last().text += QLatin1Char(' ') + line.trimmed();
         } else {
             blocks.append({Paragraph, line.trimmed()});
@@ -248,14 +259,21 @@ QString topicHtml(const HelpFile &file, int topic)
         if (b.kind == Item && !inList) {
             html += QStringLiteral("<ul>\n");
             inList = true;
-        } else if (b.kind == Paragraph && inList) {
+        } else if (b.kind != Item && inList) {
             html += QStringLiteral("</ul>\n");
             inList = false;
         }
-        if (b.kind == Item)
+        switch (b.kind) {
+        case Item:
             html += QStringLiteral("<li>%1</li>\n").arg(inlineHtml(file, b.text));
-        else
+            break;
+        case Paragraph:
             html += QStringLiteral("<p>%1</p>\n").arg(inlineHtml(file, b.text));
+            break;
+        case Literal:
+            html += QStringLiteral("<pre>%1</pre>\n").arg(b.text.toHtmlEscaped());
+            break;
+        }
     }
     if (inList)
         html += QStringLiteral("</ul>\n");

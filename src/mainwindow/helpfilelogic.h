@@ -7,6 +7,7 @@
 //   keywords: a, b     index keywords of the current topic, comma-separated; may repeat
 //   (blank line)       ends a paragraph or a list item
 //   - item             a bulleted list item; following lines that are indented continue it
+//   | text             a line shown exactly as written, in a fixed-width font, no markup
 //   any other line     paragraph text; consecutive lines are joined with a space
 //
 // Inline markup inside paragraphs and list items: *bold*, `literal`, and [[Topic title]]

@@ -68,6 +68,9 @@ void tst_HelpFile::goodFiles_data()
         << QByteArray("= A\nsee [[b]] and [[ A ]]\n= B\n") << "A|B"
         << ""
         << "see [[b]] and [[ A ]]";
+    QTest::newRow("literal lines take no links") << QByteArray("= A\n| [[nowhere]] *x*\n") << "A"
+                                                 << ""
+                                                 << "| [[nowhere]] *x*";
     QTest::newRow("UTF-8 text") << QByteArray("= Gr\xC3\xBC\xC3\x9F"
                                               "e\ntext\n")
                                 << QString::fromUtf8("Grüße") << ""
@@ -170,6 +173,10 @@ void tst_HelpFile::html_data()
     QTest::newRow("bold, literal, escaping")
         << QByteArray("= T\n*Exit* and `a<b>` & 2 * 3 * 4\n")
         << "<h2>T</h2>\n<p><b>Exit</b> and <code>a&lt;b&gt;</code> &amp; 2 * 3 * 4</p>\n";
+    QTest::newRow("literal lines kept as written, no markup")
+        << QByteArray("= T\nrun:\n| a  *b* <c>\n|\n| [[T]]\n- item\n")
+        << "<h2>T</h2>\n<p>run:</p>\n<pre>a  *b* "
+           "&lt;c&gt;\n\n[[T]]</pre>\n<ul>\n<li>item</li>\n</ul>\n";
     QTest::newRow("link to a topic") << QByteArray("= T\nsee [[u]]\n= U\n")
                                      << "<h2>T</h2>\n<p>see <a href=\"topic:1\">u</a></p>\n";
 }

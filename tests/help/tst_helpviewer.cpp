@@ -112,7 +112,7 @@ void tst_HelpViewer::topicsWindowListsEveryTopic()
     HelpViewerWindow *w = open(platform::HelpFinder);
     QVERIFY(w);
     QVERIFY(w->isVisible());
-    QCOMPARE(w->windowTitle(), QStringLiteral("Dudud Adadadiz Help"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("Help for Dudud Adadadiz"));
     QCOMPARE(w->findChild<QTabWidget *>("tabs")->currentIndex(),
              int(HelpViewerWindow::ContentsPage));
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,9 +21,10 @@ namespace platform {
 HelpViewerWindow::HelpViewerWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("HelpViewer"));
-    setWindowTitle(QStringLiteral("Dudud Adadadiz Help"));
+    // Ends with the application name, so the platform does not append it a second time.
+    setWindowTitle(QStringLiteral("Help for Dudud Adadadiz"));
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(680, 460);
+    resize(720, 480);
 
     m_pages = new QStackedWidget(this);
     m_pages->setObjectName(QStringLiteral("pages"));
@@ -32,7 +34,7 @@ HelpViewerWindow::HelpViewerWindow(QWidget *parent) : QWidget(parent, Qt::Window
     outer->addWidget(m_pages);
 
     // The help: tabs on the left, the topic's text on the right.
-    auto *splitter = new QSplitter(Qt::Horizontal);
+    auto *splitter = m_splitter = new QSplitter(Qt::Horizontal);
     splitter->setObjectName(QStringLiteral("helpPage"));
     splitter->setChildrenCollapsible(false);
 
@@ -41,6 +43,10 @@ HelpViewerWindow::HelpViewerWindow(QWidget *parent) : QWidget(parent, Qt::Window
 
     m_topicList = new QListWidget;
     m_topicList->setObjectName(QStringLiteral("topicList"));
+    // Long titles wrap rather than hide behind a horizontal scroll bar.
+    m_topicList->setWordWrap(true);
+    m_topicList->setResizeMode(QListView::Adjust);
+    m_topicList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_tabs->addTab(m_topicList, QStringLiteral("&Contents"));
 
     auto *indexPage = new QWidget;
@@ -57,6 +63,9 @@ HelpViewerWindow::HelpViewerWindow(QWidget *parent) : QWidget(parent, Qt::Window
     searchLabel->setBuddy(m_search);
     m_keywordList = new QListWidget;
     m_keywordList->setObjectName(QStringLiteral("keywordList"));
+    m_keywordList->setWordWrap(true);
+    m_keywordList->setResizeMode(QListView::Adjust);
+    m_keywordList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     indexLayout->addWidget(searchLabel);
     indexLayout->addWidget(m_search);
     indexLayout->addWidget(m_keywordList);
@@ -173,6 +182,26 @@ void HelpViewerWindow::setFile(const HelpFile &file)
 
     const int keep = keepTitle.isEmpty() ? -1 : m_file.topicIndex(keepTitle);
     openTopic(keep >= 0 ? keep : 0);
+    if (!m_fitted)
+        fitListsToText();
+}
+
+void HelpViewerWindow::fitListsToText()
+{
+    // Wide enough for the longest title and keyword, within reason; the user's own split is
+    // left alone once the window has been fitted.
+    const QFontMetrics fm(m_topicList->font());
+    int widest = 0;
+    for (const HelpTopic &t : std::as_const(m_file.topics))
+        widest = qMax(widest, fm.horizontalAdvance(t.title));
+    for (const HelpIndexEntry &e : std::as_const(m_index))
+        widest = qMax(widest, fm.horizontalAdvance(e.label));
+    // Room for the frames, the tab page's margins and a vertical scroll bar.
+    const int left = qBound(200, widest + 60, 260);
+    const int right = 600; // a command line of 80 characters in the fixed-width font
+    resize(left + right + m_splitter->handleWidth() + 12, height());
+    m_splitter->setSizes({left, right});
+    m_fitted = true;
 }
 
 void HelpViewerWindow::fillIndex(const QString &filter)
@@ -234,6 +263,9 @@ void HelpViewerWindow::showError(const QString &path, const QString &why)
                              .arg(QDir::toNativeSeparators(path), why));
     m_pages->setCurrentIndex(1);
     m_closeButton->setFocus(Qt::OtherFocusReason);
+    // A window that never showed help needs only the room of its message.
+    if (!m_fitted)
+        resize(560, qMax(150, m_errorText->heightForWidth(540) + 90));
 }
 
 } // namespace platform

@@ -9,6 +9,7 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
+class QSplitter;
 class QStackedWidget;
 class QTabWidget;
 class QTextBrowser;
@@ -56,7 +57,10 @@ private:
     void openIndexItem(QListWidgetItem *item);
     void showError(const QString &path, const QString &why);
 
+    void fitListsToText();
+
     QStackedWidget *m_pages = nullptr;
+    QSplitter *m_splitter = nullptr;
     QTabWidget *m_tabs = nullptr;
     QListWidget *m_topicList = nullptr;
     QLineEdit *m_search = nullptr;
@@ -70,6 +74,7 @@ private:
     QString m_path;
     QByteArray m_loadedBytes;
     bool m_loaded = false;
+    bool m_fitted = false;
     int m_current = -1;
 };
 
