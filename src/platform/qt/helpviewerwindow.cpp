@@ -199,7 +199,7 @@ void HelpViewerWindow::fitListsToText()
     // Room for the frames, the tab page's margins and a vertical scroll bar.
     const int left = qBound(200, widest + 60, 260);
     const int right = 600; // a command line of 80 characters in the fixed-width font
-    resize(left + right + m_splitter->handleWidth() + 12, height());
+    resize(left + right + m_splitter->handleWidth() + 12, qMax(height(), 480));
     m_splitter->setSizes({left, right});
     m_fitted = true;
 }
