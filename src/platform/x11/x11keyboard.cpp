@@ -32,6 +32,30 @@ QString displayLabel(const QByteArray &name)
     return env.isEmpty() ? QStringLiteral("(DISPLAY is not set)") : QString::fromLocal8Bit(env);
 }
 
+// Xlib's default I/O error handler ends the process before the per-connection exit handler
+// gets a say. The handler installed here returns for the connections of this device, so that
+// their exit handler runs instead, and hands every other connection (the toolkit's own) to the
+// handler it replaced.
+QList<Display *> g_ownDisplays;
+XIOErrorHandler g_previousIOHandler = nullptr;
+
+int onIOError(Display *dpy)
+{
+    if (g_ownDisplays.contains(dpy))
+        return 0;
+    return g_previousIOHandler ? g_previousIOHandler(dpy) : 0;
+}
+
+void watchIOErrors(Display *dpy)
+{
+    static bool installed = false;
+    if (!installed) {
+        g_previousIOHandler = XSetIOErrorHandler(onIOError);
+        installed = true;
+    }
+    g_ownDisplays.append(dpy);
+}
+
 const QString evdevHint = QStringLiteral(
     "On a Wayland session or without X, start it with DUDUD_KEYBOARD=evdev to read the "
     "keyboard devices instead.");
@@ -45,9 +69,11 @@ X11Keyboard::X11Keyboard(const QByteArray &displayName, QObject *parent)
 X11Keyboard::~X11Keyboard()
 {
     delete m_notifier;
+    m_notifier = nullptr;
     // A lost connection is left alone: closing it would only run into the I/O error again.
     if (m_dpy && !m_lost)
         XCloseDisplay(m_dpy);
+    g_ownDisplays.removeAll(m_dpy);
 }
 
 void X11Keyboard::onIOErrorExit(_XDisplay *, void *self)
@@ -64,6 +90,7 @@ bool X11Keyboard::acquire(QString *error)
             *error = why;
         if (m_dpy) {
             XCloseDisplay(m_dpy);
+            g_ownDisplays.removeAll(m_dpy);
             m_dpy = nullptr;
         }
         return false;
@@ -78,6 +105,7 @@ bool X11Keyboard::acquire(QString *error)
                         .arg(displayLabel(m_displayName), evdevHint));
     }
     XSetIOErrorExitHandler(m_dpy, &X11Keyboard::onIOErrorExit, this);
+    watchIOErrors(m_dpy);
 
     int event = 0, err = 0;
     if (!XQueryExtension(m_dpy, "XInputExtension", &m_xiOpcode, &event, &err)) {
