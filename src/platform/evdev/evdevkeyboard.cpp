@@ -187,23 +187,36 @@ void EvdevKeyboard::removeNode(Node *node)
         (*it)->notifier->setEnabled(false);
         (*it)->notifier->deleteLater();
         ::close((*it)->fd);
+        const QString path = (*it)->path;
         m_nodes.erase(it);
+        // A keyboard plugged in again may already have its node under the same name, and
+        // its creation was ignored while the old one was still open here.
+        if (QFile::exists(path)) {
+            m_pending.insert(path, retryAttempts);
+            m_retryTimer.start();
+        }
         break;
     }
-    if (m_nodes.empty() && !m_failed) {
-        m_failed = true;
-        const QString why = goneMessage();
-        // Reported once: by readState() if a tick comes first, else by the signal.
-        QMetaObject::invokeMethod(
-            this,
-            [this, why] {
-                if (!m_reported) {
-                    m_reported = true;
-                    emit failed(why);
-                }
-            },
-            Qt::QueuedConnection);
-    }
+    if (m_nodes.empty() && m_pending.isEmpty())
+        reportGone();
+}
+
+void EvdevKeyboard::reportGone()
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    const QString why = goneMessage();
+    // Reported once: by readState() if a tick comes first, else by the signal.
+    QMetaObject::invokeMethod(
+        this,
+        [this, why] {
+            if (!m_reported) {
+                m_reported = true;
+                emit failed(why);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 QString EvdevKeyboard::goneMessage() const
@@ -254,8 +267,11 @@ void EvdevKeyboard::retryPending()
         else
             ++it;
     }
-    if (m_pending.isEmpty())
+    if (m_pending.isEmpty()) {
         m_retryTimer.stop();
+        if (m_nodes.empty())
+            reportGone();
+    }
 }
 
 bool EvdevKeyboard::readState(KeyState &state, QString *error)
@@ -270,7 +286,14 @@ bool EvdevKeyboard::readState(KeyState &state, QString *error)
         if (!drain(n, &newPress) || !readKeysDown(n, down))
             removeNode(n);
     }
+    // The last keyboard gone with its node back under the same name: no keys until the
+    // retries settle it one way or the other.
+    if (m_nodes.empty() && !m_pending.isEmpty() && !m_failed) {
+        state.fill(0);
+        return true;
+    }
     if (m_nodes.empty()) {
+        m_failed = true;
         m_reported = true;
         if (error)
             *error = goneMessage();

@@ -50,6 +50,7 @@ private:
     void onDirChanged();
     void retryPending();
     QString goneMessage() const;
+    void reportGone();
 
     QString m_dir;
     std::vector<std::unique_ptr<Node>> m_nodes;

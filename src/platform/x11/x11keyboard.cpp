@@ -193,7 +193,7 @@ bool X11Keyboard::peerClosed() const
     return true;
 }
 
-bool X11Keyboard::drainEvents()
+bool X11Keyboard::drainEvents(bool signalPresses)
 {
     bool newPress = false;
     // Look at the socket before Xlib reads it: a read that finds the server gone goes
@@ -221,7 +221,7 @@ bool X11Keyboard::drainEvents()
             m_tracker.release(sc);
         XFreeEventData(m_dpy, cookie);
     }
-    if (newPress)
+    if (newPress && signalPresses)
         emit keyPressed();
     return !m_lost;
 }
@@ -230,7 +230,7 @@ void X11Keyboard::onReadable()
 {
     if (!m_dpy || m_lost)
         return;
-    drainEvents();
+    drainEvents(true);
 }
 
 bool X11Keyboard::readState(KeyState &state, QString *error)
@@ -238,7 +238,8 @@ bool X11Keyboard::readState(KeyState &state, QString *error)
     const QString lostMessage =
         QStringLiteral("The connection to the X server %1 was lost: the hotkeys no longer work.")
             .arg(displayLabel(m_displayName));
-    if (!m_dpy || m_lost || !drainEvents()) {
+    // The presses drained here are in this very snapshot: no need to ask for another.
+    if (!m_dpy || m_lost || !drainEvents(false)) {
         m_reported = true;
         if (error)
             *error = m_dpy ? lostMessage : QStringLiteral("The keyboard was not acquired.");

@@ -31,8 +31,9 @@ public:
 
 private:
     void onReadable();
-    /// Handles every event already received. Returns false once the connection is gone.
-    bool drainEvents();
+    /// Handles every event already received, emitting keyPressed() for new presses if
+    /// @p signalPresses. Returns false once the connection is gone.
+    bool drainEvents(bool signalPresses);
     bool peerClosed() const;
     void lose();
     static void onIOErrorExit(_XDisplay *dpy, void *self);
