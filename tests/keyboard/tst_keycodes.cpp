@@ -162,10 +162,22 @@ void TstKeycodes::trackerMergesTapsAndHeldKeys()
     QCOMPARE(out[0x31], platform::keyPressedSince);
 
     // The taps are forgotten; Ctrl is still down, no longer new.
+    QVERIFY(!t.quiet());
     t.snapshot(down, out);
     QCOMPARE(out[0x1D], platform::keyDownNow);
     QCOMPARE(out[0x2A], std::uint8_t(0));
     QCOMPARE(out[0x31], std::uint8_t(0));
+
+    // Ctrl released: quiet only once the snapshot has no press left to report.
+    t.release(0x1D);
+    QVERIFY(t.quiet());
+    t.press(0x1E);
+    t.release(0x1E);
+    QVERIFY(!t.quiet());
+    down.fill(0);
+    t.snapshot(down, out);
+    QCOMPARE(out[0x1E], platform::keyPressedSince);
+    QVERIFY(t.quiet());
 }
 
 void TstKeycodes::trackerTellsNewPressFromRepeat()

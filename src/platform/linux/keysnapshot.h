@@ -32,6 +32,9 @@ public:
     /// Then forgets the presses and takes @p downNow as the keys known to be down.
     void snapshot(const KeyState &downNow, KeyState &out);
 
+    /// No key known to be down and none pressed since the previous snapshot.
+    bool quiet() const { return m_down.none() && m_pressed.none(); }
+
     /// Forgets everything (a device that re-reads its whole state after losing events).
     void reset();
 

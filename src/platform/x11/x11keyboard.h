@@ -4,6 +4,7 @@
 #include "platform/linux/keysnapshot.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 
 class QSocketNotifier;
 struct _XDisplay;
@@ -45,6 +46,7 @@ private:
     PressTracker m_tracker;
     bool m_lost = false;
     bool m_reported = false;
+    QElapsedTimer m_sinceQuery;
 };
 
 } // namespace platform
