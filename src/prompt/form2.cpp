@@ -3,6 +3,7 @@
 #include "launch/actionlauncher.h"
 #include "mainwindow/form1.h"
 #include "platform/dialogs.h"
+#include "platform/qt/windowactivation.h"
 #include "platform/shell.h"
 
 #include <QApplication>
@@ -111,8 +112,19 @@ void Form2::Text1_Validate(bool &Cancel)
 
 void Form2::Timer1_Timer()
 {
+    if (!isVisible())
+        return; // hiding again would change nothing; spare the question to the X server
+    // The X server knows at once when another application takes the keyboard; Qt's own
+    // idea of the active window follows only after a delay.
+    const platform::FocusOwner owner = platform::keyboardFocusOwner(this);
+    const bool active = owner == platform::FocusOwner::Unknown
+                            ? QApplication::activeWindow() != nullptr
+                            : owner != platform::FocusOwner::Foreign;
+    if (owner == platform::FocusOwner::Window ||
+        (owner == platform::FocusOwner::Unknown && isActiveWindow()))
+        m_awaitingActivation = false;
     const qint64 sinceShown = m_shownAt.isValid() ? m_shownAt.elapsed() : -1;
-    if (timerShouldHide(QApplication::activeWindow() != nullptr, m_awaitingActivation, sinceShown))
+    if (timerShouldHide(active, m_awaitingActivation, sinceShown))
         hide();
 }
 
@@ -138,9 +150,37 @@ bool Form2::event(QEvent *e)
             QT_WARNING_DISABLE_DEPRECATED
             QApplication::setActiveWindow(this);
             QT_WARNING_POP
+            m_awaitingActivation = true; // the window manager has yet to give the keyboard
         }
     }
     return QWidget::event(e);
+}
+
+bool Form2::focusLossIsStale()
+{
+    switch (platform::keyboardFocusOwner(this)) {
+    case platform::FocusOwner::Unknown:
+    case platform::FocusOwner::OtherOfOurs:
+        return false;
+    case platform::FocusOwner::Window:
+        // Qt reports late the loss from before the last hide, while the server has already
+        // given the keyboard back. Restore Qt's view once this deactivation is through.
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible() && !isActiveWindow() &&
+                platform::keyboardFocusOwner(this) == platform::FocusOwner::Window) {
+                QT_WARNING_PUSH
+                QT_WARNING_DISABLE_DEPRECATED
+                QApplication::setActiveWindow(this);
+                QT_WARNING_POP
+            }
+        });
+        return true;
+    case platform::FocusOwner::Foreign:
+        // Shown but not yet given the keyboard: it cannot have lost it. The timer hides the
+        // prompt if the window manager never gives it.
+        return m_awaitingActivation;
+    }
+    return false;
 }
 
 bool Form2::eventFilter(QObject *watched, QEvent *e)
@@ -155,7 +195,10 @@ bool Form2::eventFilter(QObject *watched, QEvent *e)
         } else if (e->type() == QEvent::FocusOut) {
             // A context menu of the line edit takes the focus only for a moment; the prompt
             // stays so that a pasted keyword can still be confirmed.
-            if (static_cast<QFocusEvent *>(e)->reason() != Qt::PopupFocusReason) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(e)->reason();
+            if (reason == Qt::ActiveWindowFocusReason && focusLossIsStale())
+                return QWidget::eventFilter(watched, e);
+            if (reason != Qt::PopupFocusReason) {
                 bool Cancel = false;
                 Text1_Validate(Cancel);
                 if (!Cancel)

@@ -44,6 +44,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
+    /// Whether a deactivation that Qt reports is out of date by the X server's word.
+    bool focusLossIsStale();
+
     Form1 &m_main;
     QStringList m_hotkeyCopy;
     QStringList m_keywordCopy;

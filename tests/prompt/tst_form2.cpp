@@ -406,6 +406,7 @@ void TstForm2::activationHelperIdleOffX11()
     w.show();
     QCOMPARE(platform::windowActivationSupported(), false);
     QCOMPARE(platform::requestKeyboardFocus(&w), false);
+    QCOMPARE(platform::keyboardFocusOwner(&w), platform::FocusOwner::Unknown);
 }
 
 void TstForm2::promptGoesWithTheMainWindow()

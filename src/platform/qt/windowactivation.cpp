@@ -1,10 +1,13 @@
 #include "platform/qt/windowactivation.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <memory>
@@ -36,10 +39,24 @@ int recordXError(Display *, XErrorEvent *e)
 class X11Link
 {
 public:
+    /// The link, opened on first use and closed with the application: the X server may be
+    /// gone after that, and Xlib ends the process on a broken connection.
     static X11Link *instance()
     {
-        static X11Link link;
-        return link.m_dpy ? &link : nullptr;
+        if (!s_link && !s_failed && qGuiApp) {
+            s_link = new X11Link;
+            if (!s_link->m_dpy) {
+                delete s_link;
+                s_link = nullptr;
+                s_failed = true;
+                return nullptr;
+            }
+            qAddPostRoutine([] {
+                delete s_link;
+                s_link = nullptr;
+            });
+        }
+        return s_link;
     }
 
     ~X11Link()
@@ -74,6 +91,35 @@ public:
         const Window root = DefaultRootWindow(m_dpy);
         const Window check = windowProperty(root, m_checkAtom);
         return check != 0 && windowProperty(check, m_checkAtom) == check;
+    }
+
+    /// The window with the input focus; 0 when none or the pointer root has it.
+    Window focusWindow()
+    {
+        Window w = 0;
+        int revert = 0;
+        XGetInputFocus(m_dpy, &w, &revert);
+        return w == PointerRoot ? 0 : w;
+    }
+
+    /// @p w and its ancestors below the root, nearest first (at most @p depth of them).
+    QList<Window> selfAndAncestors(Window w, int depth)
+    {
+        QList<Window> chain;
+        while (w != 0 && chain.size() < depth) {
+            chain << w;
+            Window root = 0, parent = 0;
+            Window *children = nullptr;
+            unsigned n = 0;
+            bool ok = false;
+            guarded([&] { ok = XQueryTree(m_dpy, w, &root, &parent, &children, &n) != 0; });
+            if (children)
+                XFree(children);
+            if (!ok || parent == root)
+                break;
+            w = parent;
+        }
+        return chain;
     }
 
     void requestActivation(Window w)
@@ -158,6 +204,9 @@ private:
         XSetErrorHandler(previous);
     }
 
+    static inline X11Link *s_link = nullptr;
+    static inline bool s_failed = false;
+
     Display *m_dpy = nullptr;
     Window m_probe = 0;
     Atom m_probeAtom = 0;
@@ -176,13 +225,16 @@ struct Attempt
 void attempt(std::shared_ptr<Attempt> a)
 {
     QWidget *w = a->window;
-    if (!w || !w->isVisible() || w->isActiveWindow() || a->requests >= MaxRequests ||
-        a->started.elapsed() > GiveUpAfterMs)
+    if (!w || !w->isVisible() || a->requests >= MaxRequests || a->started.elapsed() > GiveUpAfterMs)
         return;
     X11Link *link = X11Link::instance();
     if (!link)
         return;
     const Window id = Window(w->winId());
+    // Only the server's word counts: shown again soon after a hide, the window may still be
+    // active in Qt's eyes while another application has the keyboard.
+    if (link->focusWindow() == id)
+        return;
     const bool due = a->requests == 0 || a->sinceRequest.elapsed() >= RequestSpacingMs;
     if (due && link->isViewable(id)) {
         link->requestActivation(id);
@@ -200,6 +252,36 @@ bool windowActivationSupported()
         return false;
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     return x11 && x11->display();
+}
+
+FocusOwner keyboardFocusOwner(const QWidget *window)
+{
+    if (!windowActivationSupported())
+        return FocusOwner::Unknown;
+    X11Link *link = X11Link::instance();
+    if (!link)
+        return FocusOwner::Unknown;
+    const Window focus = link->focusWindow();
+    if (focus == 0)
+        return FocusOwner::Foreign;
+    const QWindow *mine =
+        window && window->window()->windowHandle() ? window->window()->windowHandle() : nullptr;
+    const Window mineId = mine && mine->handle() ? Window(mine->winId()) : 0;
+    QSet<Window> ours;
+    for (QWindow *w : QGuiApplication::allWindows()) {
+        if (w->handle())
+            ours.insert(Window(w->winId()));
+    }
+    // The focus may sit in a window below one of ours; a few levels are plenty.
+    const QList<Window> chain =
+        ours.contains(focus) ? QList<Window>{focus} : link->selfAndAncestors(focus, 4);
+    for (Window w : chain) {
+        if (mineId != 0 && w == mineId)
+            return FocusOwner::Window;
+        if (ours.contains(w))
+            return FocusOwner::OtherOfOurs;
+    }
+    return FocusOwner::Foreign;
 }
 
 bool requestKeyboardFocus(QWidget *window)
