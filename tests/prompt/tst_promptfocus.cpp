@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <utility>
+
 namespace {
 
 /// Xvfb, openbox and a small focused application of another process. Started before the
@@ -57,7 +59,7 @@ public:
             return false;
         }
         qputenv("DISPLAY", display.toLocal8Bit());
-        QProcess *wm = spawn(QStringLiteral("openbox"), {"--sm-disable"});
+        wm = spawn(QStringLiteral("openbox"), {"--sm-disable"});
         if (!waitFor(
                 [&] {
                     return wm->state() != QProcess::Running ||
@@ -123,6 +125,22 @@ public:
         return true;
     }
 
+    /// Ends the window manager; windows stay where they are. Its check window, named on the
+    /// root window, goes with it.
+    bool stopWindowManager()
+    {
+        const QByteArray prop = run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"});
+        const QString check = QString::fromLatin1(prop.mid(prop.indexOf('#') + 1)).trimmed();
+        if (wm)
+            stopOne(std::exchange(wm, nullptr));
+        return waitFor(
+            [&] {
+                return !run("xprop", {"-id", check, "_NET_SUPPORTING_WM_CHECK"})
+                            .contains("window id");
+            },
+            5000);
+    }
+
     void stop()
     {
         while (!m_children.isEmpty())
@@ -167,6 +185,7 @@ private:
     }
 
     QList<QProcess *> m_children;
+    QProcess *wm = nullptr;
 };
 
 XSession *session = nullptr;
@@ -203,6 +222,7 @@ private slots:
     void clickingAnotherApplicationHidesIt();
     void quickReopenTakesNewCopies();
     void activationRequestAlone();
+    void withoutWindowManager(); // last: it ends the window manager
 
 private:
     /// Opens the prompt as the hotkey monitor does on F7, and waits for the X input focus.
@@ -317,6 +337,37 @@ void TstPromptFocus::quickReopenTakesNewCopies()
     XSession::run("xdotool", {"key", "Return"});
     QTRY_COMPARE(m_fp->shell->log(), QStringList{"open:/usr/bin/mail"});
     QCOMPARE(m_fp->dialogs->messages.size(), 1);
+}
+
+void TstPromptFocus::withoutWindowManager()
+{
+    QVERIFY(session->stopWindowManager());
+    XSession::run("xdotool", {"windowfocus", "--sync", session->otherWindow});
+    QTRY_COMPARE(session->focusedWindow(), session->otherWindow.toULongLong());
+
+    // The request alone sets the focus when nobody manages the windows.
+    {
+        QWidget w;
+        w.setAttribute(Qt::WA_ShowWithoutActivating);
+        w.resize(200, 40);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::qWait(200);
+        QCOMPARE(session->focusedWindow(), session->otherWindow.toULongLong());
+        QVERIFY(platform::requestKeyboardFocus(&w));
+        QTRY_COMPARE_WITH_TIMEOUT(session->focusedWindow(), quint64(w.winId()), 2000);
+    }
+    XSession::run("xdotool", {"windowfocus", "--sync", session->otherWindow});
+    QTRY_COMPARE(session->focusedWindow(), session->otherWindow.toULongLong());
+
+    m_f->qlauncher_Click();
+    Form2 *p = m_f->prompt();
+    QTRY_COMPARE_WITH_TIMEOUT(session->focusedWindow(), quint64(p->winId()), 2000);
+    QTRY_VERIFY(p->isActiveWindow());
+    XSession::run("xdotool", {"type", "--delay", "10", "web"});
+    XSession::run("xdotool", {"key", "Return"});
+    QTRY_COMPARE(m_fp->shell->log(), QStringList{"url:https://example.org"});
+    QVERIFY(!p->isVisible());
 }
 
 /// The other application: one line edit that takes the keyboard.
