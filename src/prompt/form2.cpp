@@ -193,11 +193,11 @@ bool Form2::eventFilter(QObject *watched, QEvent *e)
                 return true;
             }
         } else if (e->type() == QEvent::FocusOut) {
-            // A context menu of the line edit takes the focus only for a moment; the prompt
-            // stays so that a pasted keyword can still be confirmed.
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(e)->reason();
             if (reason == Qt::ActiveWindowFocusReason && focusLossIsStale())
                 return QWidget::eventFilter(watched, e);
+            // A context menu of the line edit takes the focus only for a moment; the prompt
+            // stays so that a pasted keyword can still be confirmed.
             if (reason != Qt::PopupFocusReason) {
                 bool Cancel = false;
                 Text1_Validate(Cancel);

@@ -27,10 +27,8 @@ constexpr int GiveUpAfterMs = 500;
 constexpr int MaxRequests = 3;
 constexpr int RequestSpacingMs = 60;
 
-int s_lastXError = 0;
-int recordXError(Display *, XErrorEvent *e)
+int ignoreXError(Display *, XErrorEvent *)
 {
-    s_lastXError = e->error_code;
     return 0;
 }
 
@@ -192,13 +190,12 @@ private:
         return result;
     }
 
-    /// Runs @p f with X errors recorded instead of ending the process; a window may vanish
-    /// between two requests.
+    /// Runs @p f with X errors ignored instead of ending the process: a window may vanish
+    /// between two requests, and the callers' checks of the results cover that.
     template <typename F> void guarded(F f)
     {
         XSync(m_dpy, False);
-        s_lastXError = 0;
-        auto *previous = XSetErrorHandler(recordXError);
+        auto *previous = XSetErrorHandler(ignoreXError);
         f();
         XSync(m_dpy, False);
         XSetErrorHandler(previous);
