@@ -7,7 +7,8 @@
 
 namespace {
 QString g_programDirOverride;
-}
+QString g_entryFilePath;
+} // namespace
 
 QString ini_read(const QString &path, const QString &section, const QString &key,
                  const QString &def)
@@ -35,9 +36,17 @@ QString programDir()
 void setProgramDirForTesting(const QString &dir)
 {
     g_programDirOverride = dir;
+    g_entryFilePath.clear();
 }
 
 QString entryFilePath()
 {
-    return QDir(programDir()).filePath(QStringLiteral("DAzad.ini"));
+    // The program's folder cannot change while it runs, and getinfo asks for the path three
+    // times per entry: it is worked out once (the folder lookup costs more than the read).
+    if (!g_entryFilePath.isEmpty())
+        return g_entryFilePath;
+    const QString path = QDir(programDir()).filePath(QStringLiteral("DAzad.ini"));
+    if (!g_programDirOverride.isEmpty() || QCoreApplication::instance())
+        g_entryFilePath = path;
+    return path;
 }

@@ -31,7 +31,12 @@ constexpr int watchedKeyCount = 48;
 ///
 /// Beyond the plain rules, a key fires once per press: a watched key (and F7) fires at the
 /// first tick that sees it down with the combination held, and again only after a tick has
-/// seen it up.
+/// seen it up, or after the device reports a new press of it (a byte with
+/// platform::keyPressedSince set: released and pressed again between two snapshots).
+///
+/// Latches and early stops: every tick first clears the latch of each key it sees up, even
+/// when it then stops at the count or the modifiers. A tick that stops early sets no latch,
+/// so a key held while the combination is incomplete fires as soon as it is complete.
 class HotkeyMonitor
 {
 public:

@@ -1,6 +1,210 @@
 #include "prompt/form2.h"
 
+#include "launch/actionlauncher.h"
+#include "mainwindow/form1.h"
+#include "platform/dialogs.h"
+#include "platform/qt/windowactivation.h"
+#include "platform/shell.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+constexpr int PromptWidth = 309;
+constexpr int PromptHeight = 19;
+
+// Shift 1, Ctrl 2, Alt 4: the modifier bits of Qt in the order of the key handlers' state.
+int shiftState(Qt::KeyboardModifiers m)
+{
+    return (m.toInt() >> 25) & 7;
+}
+} // namespace
+
 Form2::Form2(Form1 &main) : QWidget(nullptr), m_main(main)
 {
     setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Dudud Adadadiz"));
+    setWindowIcon(Form1::programIcon());
+    // A tool window keeps the short-lived prompt out of the taskbar.
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+    setFixedSize(PromptWidth, PromptHeight);
+
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setInterval(40);
+    connect(&Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
+
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(0, 0, PromptWidth, PromptHeight);
+    Text1->setToolTip(QStringLiteral("Type the keyword here, then press Enter."));
+    Text1->installEventFilter(this);
+    setFocusProxy(Text1);
+
+    // The prompt has no owner, so nothing else would delete it; and it must not outlive the
+    // window whose tables and services it uses.
+    connect(&main, &QObject::destroyed, this, [this] { delete this; });
+
+    Form_Load();
+}
+
+void Form2::Form_Load()
+{
+    QScreen *scr = QGuiApplication::screenAt(QCursor::pos());
+    if (!scr)
+        scr = QGuiApplication::primaryScreen();
+    if (scr) {
+        // Halves in floating point, as the window is placed top first, then left.
+        const QRect sg = scr->geometry();
+        const float top = sg.height() / 2.0f - Text1->height() / 2.0f;
+        const float left = sg.width() / 2.0f - Text1->width() / 2.0f;
+        move(sg.x() + int(left), sg.y() + int(top));
+    }
+    m_entries = m_main.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);
+}
+
+void Form2::Form_Activate()
+{
+    m_entries = m_main.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);
+    Timer1.start();
+}
+
+void Form2::Text1_KeyDown(int KeyCode, int Shift)
+{
+    Q_UNUSED(Shift);
+    if (KeyCode != PromptEnterKeyCode)
+        return;
+    hide();
+    const PromptDecision d = decideEnter(Text1->text(), m_keywordCopy, m_actionCopy, m_entries);
+    switch (d.kind) {
+    case PromptDecision::NoEntries:
+        return;
+    case PromptDecision::Open:
+        launchAction(
+            d.action, [this](const QString &url) { SHELL_internetlink(url); }, m_main.shell());
+        Text1->clear();
+        return;
+    case PromptDecision::NotFound:
+        // No parent: the prompt is already hidden, and a box tied to an unmapped window may
+        // be placed or stacked oddly by the window manager.
+        m_main.dialogs().messageBox(nullptr,
+                                    QStringLiteral("The Keyword you entered doesn't exist!"),
+                                    platform::MbOk | platform::MbIconStop);
+        Text1->clear();
+        return;
+    }
+}
+
+void Form2::Text1_LostFocus()
+{
+    hide();
+}
+
+void Form2::Text1_Validate(bool &Cancel)
+{
+    Q_UNUSED(Cancel);
+    hide();
+}
+
+void Form2::Timer1_Timer()
+{
+    if (!isVisible())
+        return; // hiding again would change nothing; spare the question to the X server
+    // The X server knows at once when another application takes the keyboard; Qt's own
+    // idea of the active window follows only after a delay.
+    const platform::FocusOwner owner = platform::keyboardFocusOwner(this);
+    const bool active = owner == platform::FocusOwner::Unknown
+                            ? QApplication::activeWindow() != nullptr
+                            : owner != platform::FocusOwner::Foreign;
+    if (owner == platform::FocusOwner::Window ||
+        (owner == platform::FocusOwner::Unknown && isActiveWindow()))
+        m_awaitingActivation = false;
+    const qint64 sinceShown = m_shownAt.isValid() ? m_shownAt.elapsed() : -1;
+    if (timerShouldHide(active, m_awaitingActivation, sinceShown))
+        hide();
+}
+
+void Form2::SHELL_internetlink(const QString &url)
+{
+    m_main.shell().openUrl(url);
+}
+
+bool Form2::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate) {
+        m_awaitingActivation = false;
+        Form_Activate();
+    } else if (e->type() == QEvent::Show) {
+        m_awaitingActivation = true;
+        m_shownAt.start();
+        // Hiding deactivates the prompt among the widgets at once, but the platform may still
+        // count its window as focused (the offscreen platform always, X11 for a moment) and
+        // then reports no new activation for this show: restore the widgets' view of it, which
+        // runs Form_Activate as any activation does.
+        if (windowHandle() && windowHandle()->isActive() && !isActiveWindow()) {
+            QT_WARNING_PUSH
+            QT_WARNING_DISABLE_DEPRECATED
+            QApplication::setActiveWindow(this);
+            QT_WARNING_POP
+            m_awaitingActivation = true; // the window manager has yet to give the keyboard
+        }
+    }
+    return QWidget::event(e);
+}
+
+bool Form2::focusLossIsStale()
+{
+    switch (platform::keyboardFocusOwner(this)) {
+    case platform::FocusOwner::Unknown:
+    case platform::FocusOwner::OtherOfOurs:
+        return false;
+    case platform::FocusOwner::Window:
+        // Qt reports late the loss from before the last hide, while the server has already
+        // given the keyboard back. Restore Qt's view once this deactivation is through.
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible() && !isActiveWindow() &&
+                platform::keyboardFocusOwner(this) == platform::FocusOwner::Window) {
+                QT_WARNING_PUSH
+                QT_WARNING_DISABLE_DEPRECATED
+                QApplication::setActiveWindow(this);
+                QT_WARNING_POP
+            }
+        });
+        return true;
+    case platform::FocusOwner::Foreign:
+        // Shown but not yet given the keyboard: it cannot have lost it. The timer hides the
+        // prompt if the window manager never gives it.
+        return m_awaitingActivation;
+    }
+    return false;
+}
+
+bool Form2::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == Text1) {
+        if (e->type() == QEvent::KeyPress) {
+            const auto *k = static_cast<QKeyEvent *>(e);
+            if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
+                Text1_KeyDown(PromptEnterKeyCode, shiftState(k->modifiers()));
+                return true;
+            }
+        } else if (e->type() == QEvent::FocusOut) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(e)->reason();
+            if (reason == Qt::ActiveWindowFocusReason && focusLossIsStale())
+                return QWidget::eventFilter(watched, e);
+            // A context menu of the line edit takes the focus only for a moment; the prompt
+            // stays so that a pasted keyword can still be confirmed.
+            if (reason != Qt::PopupFocusReason) {
+                bool Cancel = false;
+                Text1_Validate(Cancel);
+                if (!Cancel)
+                    Text1_LostFocus();
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }

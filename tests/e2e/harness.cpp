@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <csignal>
 
 namespace {
@@ -49,6 +51,8 @@ E2eSession::E2eSession(const Options &options) : m_options(options)
 
 E2eSession::~E2eSession()
 {
+    if (m_xdisplay)
+        XCloseDisplay(static_cast<Display *>(m_xdisplay));
     stop(m_app);
     stop(m_tray);
     stop(m_wm);
@@ -361,23 +365,18 @@ QString E2eSession::focusedWindow() const
 
 QRect E2eSession::geometry(const QString &window) const
 {
-    const QString out =
-        xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-    int x = 0, y = 0, w = 0, h = 0;
-    for (const QString &line : out.split(QLatin1Char('\n'))) {
-        const QStringList kv = line.split(QLatin1Char('='));
-        if (kv.size() != 2)
-            continue;
-        if (kv[0] == QLatin1String("X"))
-            x = kv[1].toInt();
-        else if (kv[0] == QLatin1String("Y"))
-            y = kv[1].toInt();
-        else if (kv[0] == QLatin1String("WIDTH"))
-            w = kv[1].toInt();
-        else if (kv[0] == QLatin1String("HEIGHT"))
-            h = kv[1].toInt();
-    }
-    return QRect(x, y, w, h);
+    // xwininfo gives root coordinates also for windows embedded in another (tray icons).
+    const QString out = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+    auto field = [&](const char *name) {
+        static const QRegularExpression num(QStringLiteral("(-?\\d+)"));
+        for (const QString &line : out.split(QLatin1Char('\n'))) {
+            if (line.trimmed().startsWith(QLatin1String(name)))
+                return num.match(line.mid(line.indexOf(QLatin1Char(':')))).captured(1).toInt();
+        }
+        return 0;
+    };
+    return QRect(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"),
+                 field("Height"));
 }
 
 QString E2eSession::screenshot(const QString &name) const
@@ -385,4 +384,31 @@ QString E2eSession::screenshot(const QString &name) const
     const QString file = path(name + QStringLiteral(".png"));
     run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
     return file;
+}
+
+bool E2eSession::keyEvent(unsigned keycode, bool down)
+{
+    if (!m_xdisplay)
+        m_xdisplay = XOpenDisplay(m_display.toLocal8Bit().constData());
+    auto *d = static_cast<Display *>(m_xdisplay);
+    if (!d)
+        return false;
+    XTestFakeKeyEvent(d, keycode, down ? True : False, CurrentTime);
+    XFlush(d);
+    return true;
+}
+
+void E2eSession::chord(const QList<unsigned> &codes, int holdMs)
+{
+    for (unsigned c : codes) {
+        keyEvent(c, true);
+        QThread::msleep(10);
+    }
+    QThread::msleep(holdMs);
+    for (auto it = codes.crbegin(); it != codes.crend(); ++it) {
+        keyEvent(*it, false);
+        QThread::msleep(10);
+    }
+    if (m_xdisplay)
+        XSync(static_cast<Display *>(m_xdisplay), False);
 }

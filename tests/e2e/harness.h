@@ -74,6 +74,17 @@ public:
     /// Geometry "x y w h" of a window in root coordinates.
     QRect geometry(const QString &window) const;
 
+    /// X key codes of the server's evdev key map, for keyEvent().
+    enum KeyCode : unsigned {
+        KeyLCtrl = 37, KeyRCtrl = 105, KeyLShift = 50, KeyRShift = 62, KeyLAlt = 64,
+        KeyN = 57, KeyF5 = 71, KeyF7 = 73, Key1 = 10, KeyKP1 = 87, KeyReturn = 36,
+        KeyEscape = 9,
+    };
+    /// Presses (@p down) or releases one key through XTest, by key code, at once.
+    bool keyEvent(unsigned keycode, bool down);
+    /// Presses @p codes in order, holds them @p holdMs, releases them in reverse order.
+    void chord(const QList<unsigned> &codes, int holdMs);
+
     /// Saves a screenshot of the whole screen as PNG; returns its path.
     QString screenshot(const QString &name) const;
 
@@ -94,4 +105,5 @@ private:
     std::unique_ptr<QProcess> m_wm;
     std::unique_ptr<QProcess> m_tray;
     std::unique_ptr<QProcess> m_app;
+    void *m_xdisplay = nullptr;
 };

@@ -1,31 +1,400 @@
 #include "platform/linux/fileprofile.h"
 
-// Placeholder: the real reader and writer comes with the entry store.
+#include "platform/linux/inifile.h"
+
+#include <QFile>
+#include <QHash>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace platform {
+
+namespace {
+
+/// What stat says about a file, fine enough to notice any change another program makes:
+/// a rename over it changes the inode, an edit in place the change time (nanoseconds).
+struct FileStamp
+{
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    timespec mtime{};
+    timespec ctime{};
+
+    static FileStamp of(const struct stat &st)
+    {
+        return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    }
+    bool operator==(const FileStamp &o) const
+    {
+        if (exists != o.exists)
+            return false;
+        return !exists || (dev == o.dev && ino == o.ino && size == o.size &&
+                           mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec &&
+                           ctime.tv_sec == o.ctime.tv_sec && ctime.tv_nsec == o.ctime.tv_nsec);
+    }
+};
+
+QString errorText(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+/// 0, with @p stamp saying whether the file exists; or the errno of a failed stat.
+int statPath(const QByteArray &path, FileStamp *stamp)
+{
+    struct stat st;
+    if (::stat(path.constData(), &st) == 0) {
+        *stamp = FileStamp::of(st);
+        return 0;
+    }
+    if (errno == ENOENT || errno == ENOTDIR) {
+        *stamp = FileStamp();
+        return 0;
+    }
+    return errno;
+}
+
+int readAll(int fd, qsizetype sizeHint, QByteArray *out)
+{
+    QByteArray buf;
+    buf.resize(qMax<qsizetype>(sizeHint, 0) + 4096);
+    qsizetype used = 0;
+    for (;;) {
+        if (used == buf.size())
+            buf.resize(buf.size() * 2);
+        const ssize_t n = ::read(fd, buf.data() + used, size_t(buf.size() - used));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            break;
+        used += n;
+    }
+    buf.truncate(used);
+    *out = std::move(buf);
+    return 0;
+}
+
+int writeAll(int fd, const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        p += n;
+        left -= n;
+    }
+    return 0;
+}
+
+/// The file a write must replace: @p path with its symbolic links followed, so that the
+/// links stay. A missing file (or a link to one) is returned as it is, to be created.
+QByteArray resolveLinks(QByteArray path, int *err)
+{
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0) {
+            if (errno == ENOENT)
+                return path;
+            *err = errno;
+            return {};
+        }
+        if (!S_ISLNK(st.st_mode))
+            return path;
+        QByteArray target(st.st_size > 0 ? st.st_size + 1 : PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.constData(), target.data(), size_t(target.size()));
+        if (n < 0) {
+            *err = errno;
+            return {};
+        }
+        target.truncate(n);
+        if (!target.startsWith('/')) {
+            const qsizetype slash = path.lastIndexOf('/');
+            target.prepend(slash >= 0 ? path.left(slash + 1) : QByteArray());
+        }
+        path = target;
+    }
+    *err = ELOOP;
+    return {};
+}
+
+mode_t currentUmask()
+{
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+}
+
+/// Replaces the file at @p path by @p bytes so that a crash leaves either the old or the
+/// new content. Returns 0 and the new file's stamp, or an errno with the file untouched.
+int replaceFile(const QByteArray &path, const QByteArray &bytes, FileStamp *stamp)
+{
+    int err = 0;
+    const QByteArray target = resolveLinks(path, &err);
+    if (err)
+        return err;
+
+    struct stat old;
+    const bool exists = ::stat(target.constData(), &old) == 0;
+    if (!exists && errno != ENOENT)
+        return errno;
+    // The rename below only needs the folder to be writable; a file the user may not write
+    // must stay as it is all the same.
+    if (exists && ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
+        return errno;
+
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray dir =
+        slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : target.left(slash));
+    QByteArray temp = (slash < 0 ? QByteArray() : target.left(slash + 1)) + '.' +
+                      target.mid(slash + 1) + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+
+    auto discard = [&](int why, bool open) {
+        if (open)
+            ::close(fd);
+        ::unlink(temp.constData());
+        return why;
+    };
+    if ((err = writeAll(fd, bytes)))
+        return discard(err, true);
+    if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        // Only root can give the file back to its owner; anyone else keeps it as theirs.
+        [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+    }
+    const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~currentUmask());
+    if (::fchmod(fd, mode) != 0)
+        return discard(errno, true);
+    if (::fsync(fd) != 0)
+        return discard(errno, true);
+    if (::close(fd) != 0)
+        return discard(errno, false);
+    if (::rename(temp.constData(), target.constData()) != 0)
+        return discard(errno, false);
+
+    // The rename is what makes the new content the file's; flushing the folder makes it
+    // survive a power cut. If that flush fails, the new content is in place all the same.
+    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    struct stat now;
+    *stamp = ::stat(target.constData(), &now) == 0 ? FileStamp::of(now) : FileStamp();
+    return 0;
+}
+
+} // namespace
+
 struct FileProfile::Private
 {
+    struct Entry
+    {
+        FileStamp stamp;
+        IniDocument doc;
+    };
+    struct Op
+    {
+        QString section, key, value;
+    };
+
+    /// Parsed files by the path callers gave, each valid while the file's stamp holds.
+    QHash<QString, Entry> cache;
+    /// The last path's file name for the system: getinfo asks for one path 98000 times.
+    QString lastPath;
+    QByteArray lastNative;
+
+    bool inGroup = false;
+    QString groupPath;
+    std::unique_ptr<IniDocument> pending; ///< the group's file with its writes applied
+    FileStamp pendingBase;                ///< the file the pending copy was made from
+    std::vector<Op> ops;
+
+    /// The file at @p path as it is now (an empty document when it does not exist), or an
+    /// errno when it cannot be read.
+    int current(const QString &path, Entry **out)
+    {
+        if (path != lastPath) {
+            lastPath = path;
+            lastNative = QFile::encodeName(path);
+        }
+        const QByteArray native = lastNative;
+        FileStamp stamp;
+        if (int err = statPath(native, &stamp)) {
+            cache.remove(path);
+            return err;
+        }
+        auto it = cache.find(path);
+        if (it != cache.end() && it->stamp == stamp) {
+            *out = &*it;
+            return 0;
+        }
+        Entry entry;
+        if (stamp.exists) {
+            const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                cache.remove(path);
+                return errno;
+            }
+            // The stamp of what is actually read: a change made while reading shows at the
+            // next call as a stamp that differs.
+            struct stat st;
+            QByteArray bytes;
+            int err = ::fstat(fd, &st) == 0 ? 0 : errno;
+            // Lines are indexed with 32 bits; no entry file comes near this.
+            if (!err && st.st_size > (qint64(1) << 30))
+                err = EFBIG;
+            if (!err)
+                err = readAll(fd, st.st_size, &bytes);
+            ::close(fd);
+            if (err) {
+                cache.remove(path);
+                return err;
+            }
+            entry.stamp = FileStamp::of(st);
+            entry.doc = IniDocument(bytes);
+        }
+        if (it == cache.end() && cache.size() >= 16)
+            cache.clear();
+        it = cache.insert(path, std::move(entry));
+        *out = &*it;
+        return 0;
+    }
+
+    void endGroup()
+    {
+        inGroup = false;
+        groupPath.clear();
+        pending.reset();
+        ops.clear();
+    }
 };
+
 FileProfile::FileProfile() : d(new Private) {}
+
 FileProfile::~FileProfile()
 {
     delete d;
 }
-QString FileProfile::read(const QString &, const QString &, const QString &, const QString &def)
+
+QString FileProfile::read(const QString &path, const QString &section, const QString &key,
+                          const QString &def)
 {
-    return def;
+    if (d->pending && path == d->groupPath)
+        return d->pending->value(section, key).value_or(def);
+    Private::Entry *e = nullptr;
+    if (d->current(path, &e) != 0)
+        return def;
+    return e->doc.value(section, key).value_or(def);
 }
-WriteResult FileProfile::write(const QString &, const QString &, const QString &, const QString &)
+
+WriteResult FileProfile::write(const QString &path, const QString &section, const QString &key,
+                               const QString &value)
 {
-    return WriteResult::failure(QStringLiteral("not built yet"));
+    QString why;
+    Private::Entry *e = nullptr;
+    if (d->inGroup) {
+        if (!d->pending) {
+            if (int err = d->current(path, &e))
+                return WriteResult::failure(errorText(err));
+            d->pending = std::make_unique<IniDocument>(e->doc);
+            d->pendingBase = e->stamp;
+            d->groupPath = path;
+        } else if (path != d->groupPath) {
+            return WriteResult::failure(QStringLiteral("A group writes only one file"));
+        }
+        if (!d->pending->setValue(section, key, value, &why))
+            return WriteResult::failure(why);
+        d->ops.push_back({section, key, value});
+        return WriteResult::success();
+    }
+
+    if (int err = d->current(path, &e))
+        return WriteResult::failure(errorText(err));
+    if (!e->doc.setValue(section, key, value, &why))
+        return WriteResult::failure(why);
+    FileStamp stamp;
+    const QByteArray bytes = e->doc.toBytes();
+    if (int err = replaceFile(QFile::encodeName(path), bytes, &stamp)) {
+        // The cached copy already holds the write that did not happen.
+        d->cache.remove(path);
+        return WriteResult::failure(errorText(err));
+    }
+    if (e->doc.isFragmented())
+        e->doc = IniDocument(bytes);
+    e->stamp = stamp;
+    return WriteResult::success();
 }
-void FileProfile::beginGroup() {}
+
+void FileProfile::beginGroup()
+{
+    if (d->inGroup)
+        return;
+    d->endGroup();
+    d->inGroup = true;
+}
+
 WriteResult FileProfile::commitGroup()
 {
-    return {};
+    if (!d->inGroup || !d->pending) {
+        d->endGroup();
+        return WriteResult::success();
+    }
+    const QString path = d->groupPath;
+    std::unique_ptr<IniDocument> pending = std::move(d->pending);
+    const FileStamp base = d->pendingBase;
+    const std::vector<Private::Op> ops = std::move(d->ops);
+    d->endGroup();
+
+    Private::Entry *e = nullptr;
+    if (int err = d->current(path, &e))
+        return WriteResult::failure(errorText(err));
+    IniDocument doc;
+    if (e->stamp == base) {
+        doc = std::move(*pending);
+    } else {
+        // Another program changed the file during the group: its edit is kept and ours are
+        // made on top of it, as single writes would have been.
+        doc = e->doc;
+        for (const Private::Op &op : ops)
+            doc.setValue(op.section, op.key, op.value);
+    }
+    FileStamp stamp;
+    const QByteArray bytes = doc.toBytes();
+    if (int err = replaceFile(QFile::encodeName(path), bytes, &stamp))
+        return WriteResult::failure(errorText(err));
+    e->doc = doc.isFragmented() ? IniDocument(bytes) : std::move(doc);
+    e->stamp = stamp;
+    return WriteResult::success();
 }
-void FileProfile::abortGroup() {}
+
+void FileProfile::abortGroup()
+{
+    d->endGroup();
+}
+
 bool FileProfile::inGroup() const
 {
-    return false;
+    return d->inGroup;
 }
+
 } // namespace platform

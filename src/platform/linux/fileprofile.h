@@ -7,11 +7,22 @@ namespace platform {
 /// Profile over real files: each read sees the file as it is on disk (a cache is checked
 /// against the file's stat on every call), each write outside a group is on disk, durably,
 /// when it returns.
+///
+/// A write replaces the file as a whole: a temporary file beside it is written, flushed,
+/// given the old file's permissions and renamed over it, then the folder is flushed. A
+/// symbolic link stays a link; the file it points to is replaced. A file that cannot be
+/// written (no write permission on it or its folder, a full disk) is left as it was.
+///
+/// A group writes one file: its first write fixes the path, and a write to another path
+/// inside the group fails. At commit the pending writes are replayed on the file as it is
+/// then, should another program have changed it since the group's first write.
 class FileProfile : public Profile
 {
 public:
     FileProfile();
     ~FileProfile() override;
+    FileProfile(const FileProfile &) = delete;
+    FileProfile &operator=(const FileProfile &) = delete;
 
     QString read(const QString &path, const QString &section, const QString &key,
                  const QString &def) override;

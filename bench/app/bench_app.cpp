@@ -1,0 +1,232 @@
+// The real program under Xvfb with a tray, next to sxhkd with one Ctrl+Shift binding,
+// measured in the same run:
+//   - start-up: from the start of the process to the tray icon shown (ours), and to the
+//     first hotkey served (both);
+//   - resident memory after start-up;
+//   - CPU time over an idle period;
+//   - hotkey latency: from the XTest key press to the action's process starting, over
+//     presses with random timing (holds from 30 ms), both programs bound to the same keys
+//     and answering the same presses.
+// Prints figures; asserts nothing.
+//
+//   bench_app [runs=5] [presses=50] [idle-seconds=60]
+
+#include "harness.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+double nowMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+struct Stats
+{
+    double median = 0, p95 = 0;
+};
+
+Stats stats(QList<double> v)
+{
+    if (v.isEmpty())
+        return {};
+    std::sort(v.begin(), v.end());
+    auto at = [&](double q) { return v[qMin(int(v.size()) - 1, int(q * (v.size() - 1) + 0.5))]; };
+    return {at(0.5), at(0.95)};
+}
+
+double rssMb(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+double cpuSeconds(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray s = f.readAll();
+    const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+    // utime and stime are fields 14 and 15 of the whole line, 12 and 13 after the name.
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
+}
+
+/// Lines "<tag> <ms since the epoch>" written by the action scripts.
+QList<QPair<QString, double>> stamps(const E2eSession &x)
+{
+    QList<QPair<QString, double>> out;
+    QFile f(x.path(QStringLiteral("stamps.txt")));
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        const QList<QByteArray> p = line.split(' ');
+        if (p.size() == 2)
+            out.append({QString::fromLatin1(p[0]), p[1].toDouble() * 1000.0});
+    }
+    return out;
+}
+
+QString writeStampScript(const E2eSession &x, const QString &tag)
+{
+    const QString file = x.path(tag + QStringLiteral(".sh"));
+    QFile f(file);
+    f.open(QIODevice::WriteOnly);
+    f.write(QStringLiteral("#!/bin/bash\necho \"%1 $EPOCHREALTIME\" >> '%2'\n")
+                .arg(tag, x.path(QStringLiteral("stamps.txt")))
+                .toUtf8());
+    f.close();
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return file;
+}
+
+void printRow(const char *what, const Stats &a, const Stats &b, const char *unit,
+              const char *target)
+{
+    std::printf("%-44s %9.2f %9.2f   %9.2f %9.2f  %-3s  %s\n", what, a.median, a.p95, b.median,
+                b.p95, unit, target);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? atoi(argv[1]) : 5;
+    const int presses = argc > 2 ? atoi(argv[2]) : 50;
+    const int idleSeconds = argc > 3 ? atoi(argv[3]) : 60;
+    if (QStandardPaths::findExecutable(QStringLiteral("sxhkd")).isEmpty()) {
+        std::fprintf(stderr, "sxhkd is not installed (bench/run installs it)\n");
+        return 1;
+    }
+
+    QList<double> ourStart, ourReady, sxStart, ourRss, sxRss, ourCpu, sxCpu, ourLat, sxLat;
+    int ourMissed = 0, sxMissed = 0, ourTwice = 0, sxTwice = 0;
+
+    for (int run = 0; run < runs; ++run) {
+        E2eSession x;
+        if (!x.ok()) {
+            std::fprintf(stderr, "session: %s\n", qPrintable(x.error()));
+            return 1;
+        }
+        const QString ours = writeStampScript(x, QStringLiteral("ours"));
+        const QString theirs = writeStampScript(x, QStringLiteral("sxhkd"));
+        x.writeEntryFile("[count]\nc=1\n[1]\nAction=" + ours.toUtf8() + "\nHotkey=N\nKeyword=n\n");
+        QFile rc(x.path(QStringLiteral("sxhkdrc")));
+        rc.open(QIODevice::WriteOnly);
+        rc.write("ctrl + shift + n\n    " + theirs.toUtf8() + "\n");
+        rc.close();
+
+        // Ours: start to tray icon, then to the first hotkey served.
+        const double t0 = nowMs();
+        if (!x.startApp()) {
+            std::fprintf(stderr, "app: %s\n", qPrintable(x.error()));
+            return 1;
+        }
+        while (x.trayIconsOfApp().isEmpty() && nowMs() - t0 < 10000)
+            QThread::msleep(5);
+        ourStart << nowMs() - t0;
+        auto firstServed = [&](const QString &tag, double since) {
+            while (nowMs() - since < 10000) {
+                x.chord({E2eSession::KeyLCtrl, E2eSession::KeyLShift, E2eSession::KeyN}, 20);
+                for (const auto &s : stamps(x)) {
+                    if (s.first == tag)
+                        return s.second - since;
+                }
+                QThread::msleep(20);
+            }
+            return -1.0;
+        };
+        ourReady << firstServed(QStringLiteral("ours"), t0);
+
+        // sxhkd: start to the first hotkey served.
+        QProcess sx;
+        sx.setProcessEnvironment(x.environment());
+        const double t1 = nowMs();
+        sx.start(QStringLiteral("sxhkd"),
+                 {QStringLiteral("-c"), x.path(QStringLiteral("sxhkdrc"))});
+        sx.waitForStarted();
+        sxStart << firstServed(QStringLiteral("sxhkd"), t1);
+        QThread::msleep(500);
+
+        ourRss << rssMb(x.app()->processId());
+        sxRss << rssMb(sx.processId());
+
+        // Idle CPU, both at once.
+        if (idleSeconds > 0) {
+            const double a0 = cpuSeconds(x.app()->processId()), b0 = cpuSeconds(sx.processId());
+            QThread::sleep(idleSeconds);
+            ourCpu << 100.0 * (cpuSeconds(x.app()->processId()) - a0) / idleSeconds;
+            sxCpu << 100.0 * (cpuSeconds(sx.processId()) - b0) / idleSeconds;
+        }
+
+        // Latency: one press answered by both.
+        if (run == 0) {
+            QFile::remove(x.path(QStringLiteral("stamps.txt")));
+            auto *rng = QRandomGenerator::global();
+            for (int i = 0; i < presses; ++i) {
+                QThread::msleep(200 + rng->bounded(400));
+                x.keyEvent(E2eSession::KeyLCtrl, true);
+                x.keyEvent(E2eSession::KeyLShift, true);
+                QThread::msleep(20);
+                QFile::remove(x.path(QStringLiteral("stamps.txt")));
+                const double sent = nowMs();
+                x.keyEvent(E2eSession::KeyN, true);
+                QThread::msleep(30 + rng->bounded(170));
+                x.keyEvent(E2eSession::KeyN, false);
+                x.keyEvent(E2eSession::KeyLShift, false);
+                x.keyEvent(E2eSession::KeyLCtrl, false);
+                QThread::msleep(250);
+                int o = 0, s = 0;
+                for (const auto &st : stamps(x)) {
+                    if (st.first == QLatin1String("ours")) {
+                        if (++o == 1)
+                            ourLat << st.second - sent;
+                    } else if (++s == 1) {
+                        sxLat << st.second - sent;
+                    }
+                }
+                ourMissed += o == 0;
+                sxMissed += s == 0;
+                ourTwice += o > 1;
+                sxTwice += s > 1;
+            }
+        }
+        sx.terminate();
+        sx.waitForFinished(2000);
+    }
+
+    std::printf("\n%d runs; %d presses with random timing (holds 30-200 ms)\n\n", runs, presses);
+    std::printf("%-44s %9s %9s   %9s %9s\n", "", "ours med", "ours p95", "sxhkd med", "sxhkd p95");
+    printRow("start-up to tray icon shown / process ready", stats(ourStart), stats(sxStart), "ms",
+             "target < 400 ms (ours)");
+    printRow("start-up to first hotkey served", stats(ourReady), stats(sxStart), "ms", "");
+    printRow("resident memory after start-up", stats(ourRss), stats(sxRss), "MB", "target < 40 MB");
+    if (idleSeconds > 0)
+        printRow(qPrintable(QStringLiteral("CPU over %1 s idle").arg(idleSeconds)), stats(ourCpu),
+                 stats(sxCpu), "%", "target < 0.1 % of a core");
+    printRow("key press to action started", stats(ourLat), stats(sxLat), "ms",
+             "target: below sxhkd's");
+    std::printf("\nmissed presses: ours %d, sxhkd %d of %d; fired twice: ours %d, sxhkd %d\n",
+                ourMissed, sxMissed, presses, ourTwice, sxTwice);
+    return 0;
+}

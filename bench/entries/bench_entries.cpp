@@ -1,0 +1,216 @@
+// Entry store figures on a full entry file (32767 entries, 60-character actions):
+// getinfo, one ini_read, the Remove command's writes as one group, and single durable
+// ini_write calls. Prints median and 95th percentile of several runs beside each target.
+//
+//   build/bench/entries/bench_entries [runs]     (default 9 runs; the file goes to a
+//                                                 temporary folder under $TMPDIR or /tmp)
+
+#include "entries/entrytables.h"
+#include "entries/ini.h"
+#include "platform/linux/fileprofile.h"
+#include "platform/profile.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int kEntries = 32767;
+
+QByteArray entryFile()
+{
+    static const char *const keys[] = {"1",  "2",  "3",  "4",  "5",  "6",   "7",   "8",  "9",  "0",
+                                       "A",  "B",  "C",  "D",  "E",  "F",   "G",   "H",  "I",  "J",
+                                       "K",  "L",  "M",  "N",  "O",  "P",   "Q",   "R",  "S",  "T",
+                                       "U",  "V",  "W",  "X",  "Y",  "Z",   "F1",  "F2", "F3", "F4",
+                                       "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12"};
+    QByteArray out = "[count]\nc=" + QByteArray::number(kEntries) + "\n";
+    for (int i = 1; i <= kEntries; ++i) {
+        QByteArray action = "C:\\Program Files\\Tools\\entry" + QByteArray::number(i) + "\\";
+        while (action.size() < 56)
+            action.append(char('a' + action.size() % 26));
+        action += ".exe";
+        out += "[" + QByteArray::number(i) + "]\nAction=" + action +
+               "\nHotkey=" + (i % 3 ? QByteArray() : QByteArray(keys[i % 48])) + "\nKeyword=kw" +
+               QByteArray::number(i) + "\n";
+    }
+    return out;
+}
+
+struct Figures
+{
+    double median = 0, p95 = 0;
+};
+
+Figures figuresOf(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    auto rank = [&](double q) {
+        const size_t i = size_t(std::max(0.0, std::ceil(q * double(ms.size())) - 1));
+        return ms[std::min(i, ms.size() - 1)];
+    };
+    return {rank(0.5), rank(0.95)};
+}
+
+void report(const char *what, const std::vector<double> &ms, double target)
+{
+    const Figures f = figuresOf(ms);
+    if (target > 0)
+        std::printf("%-44s median %9.3f ms   p95 %9.3f ms   target < %5.0f ms   %s\n", what,
+                    f.median, f.p95, target, f.p95 < target ? "met" : "MISSED");
+    else
+        std::printf("%-44s median %9.3f ms   p95 %9.3f ms\n", what, f.median, f.p95);
+}
+
+double timeMs(const std::function<void()> &f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+bool restore(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 9;
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    setProgramDirForTesting(dir.path());
+    const QString path = entryFilePath();
+    const QByteArray original = entryFile();
+    if (!restore(path, original)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    std::printf("entry file: %d entries, 60-character actions, %.1f MB, %d runs each\n", kEntries,
+                double(original.size()) / 1e6, runs);
+
+    // Cold: a profile that has never seen the file, so the figure includes reading and
+    // parsing it (start-up). Warm: the file is unchanged since the last call (every reload
+    // after the program's own write).
+    std::vector<double> cold, warm;
+    for (int r = 0; r < runs; ++r) {
+        platform::FileProfile fresh;
+        platform::setProfile(&fresh);
+        EntryTables t;
+        cold.push_back(timeMs([&] { t.getinfo(); }));
+        platform::setProfile(nullptr);
+        if (t.count() != kEntries || t.list()->rowCount() != kEntries) {
+            std::fprintf(stderr, "getinfo read %d entries\n", t.count());
+            return 1;
+        }
+    }
+    platform::profile().read(path, "count", "c", QString());
+    for (int r = 0; r < runs; ++r) {
+        EntryTables t;
+        warm.push_back(timeMs([&] { t.getinfo(); }));
+    }
+    // The floor under getinfo: each of its reads checks the file with one stat call.
+    const QByteArray native = QFile::encodeName(path);
+    std::vector<double> stats;
+    for (int r = 0; r < runs; ++r) {
+        stats.push_back(timeMs([&] {
+            struct stat st;
+            for (int i = 0; i < 3 * kEntries + 1; ++i)
+                ::stat(native.constData(), &st);
+        }));
+    }
+    report("anchor: stat() of the file x 98302", stats, 0);
+    report("getinfo, first read of the file", cold, 150);
+    report("getinfo, file unchanged since last call", warm, 150);
+
+    const QString last = QString::number(kEntries);
+    std::vector<double> readCold, readWarm;
+    QString value;
+    for (int r = 0; r < runs; ++r) {
+        platform::FileProfile fresh;
+        platform::setProfile(&fresh);
+        readCold.push_back(timeMs([&] { value = ini_read(path, last, "Action", QString()); }));
+        platform::setProfile(nullptr);
+        readWarm.push_back(timeMs([&] { value = ini_read(path, last, "Action", QString()); }));
+    }
+    if (value.size() != 60) {
+        std::fprintf(stderr, "last action has %d characters\n", int(value.size()));
+        return 1;
+    }
+    report("ini_read of the last entry, first read", readCold, 5);
+    report("ini_read of the last entry, file unchanged", readWarm, 5);
+
+    // Remove entry 1: the count, then every later entry one section down, from the tables.
+    EntryTables tables;
+    tables.getinfo();
+    std::vector<double> remove;
+    for (int r = 0; r < runs; ++r) {
+        if (!restore(path, original))
+            return 1;
+        platform::profile().read(path, "count", "c", QString());
+        bool ok = true;
+        remove.push_back(timeMs([&] {
+            platform::ProfileGroup group(platform::profile());
+            ok &= ini_write(path, "count", "c", QString::number(kEntries - 1)).ok;
+            for (int i = 1; i < kEntries; ++i) {
+                const QString section = QString::number(i);
+                ok &= ini_write(path, section, "Action", tables.Action.at(i)).ok;
+                ok &= ini_write(path, section, "Hotkey", tables.Hotkey.at(i)).ok;
+                ok &= ini_write(path, section, "Keyword", tables.Keyword.at(i)).ok;
+            }
+            ok &= group.commit().ok;
+        }));
+        if (!ok || ini_read(path, "1", "Keyword", QString()) != QLatin1String("kw2")) {
+            std::fprintf(stderr, "grouped Remove failed\n");
+            return 1;
+        }
+    }
+    report("Remove entry 1, one group (98299 writes)", remove, 500);
+
+    if (!restore(path, original))
+        return 1;
+    platform::profile().read(path, "count", "c", QString());
+    std::vector<double> single;
+    for (int r = 0; r < runs; ++r) {
+        const QString n = QString::number(r);
+        for (const char *key : {"Action", "Hotkey", "Keyword"}) {
+            bool ok = true;
+            single.push_back(timeMs([&] { ok = ini_write(path, "1", key, n).ok; }));
+            if (!ok)
+                return 1;
+        }
+    }
+    report("ini_write, durable, no group (each)", single, 30);
+
+    // The entry file path is built for every read; this is its cost with the real program
+    // folder rather than the test override.
+    setProgramDirForTesting(QString());
+    std::vector<double> paths;
+    for (int r = 0; r < runs; ++r) {
+        paths.push_back(timeMs([&] {
+            for (int i = 0; i < 3 * kEntries; ++i)
+                value = entryFilePath();
+        }));
+    }
+    report("entryFilePath() x 98301, program folder", paths, 0);
+    return 0;
+}

@@ -1,0 +1,9 @@
+#include "platform/linux/linuxshell.h"
+#include "platform/qt/qtbackends.h"
+
+namespace platform {
+std::unique_ptr<Shell> createShell()
+{
+    return std::make_unique<LinuxShell>();
+}
+} // namespace platform

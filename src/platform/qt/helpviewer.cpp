@@ -1,0 +1,70 @@
+#include "platform/helpviewer.h"
+#include "platform/qt/helpviewerwindow.h"
+#include "platform/qt/qtbackends.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+
+namespace platform {
+namespace {
+
+/// Keeps at most one viewer window; it lives until the user closes it.
+class QtHelpViewer : public HelpViewer
+{
+public:
+    ~QtHelpViewer() override { delete m_window.data(); }
+
+    bool WinHelpA(QWidget *owner, const QString &path, unsigned command,
+                  const QString &data) override
+    {
+        if (command != HelpFinder && command != HelpPartialKey)
+            return false;
+
+        const bool created = !m_window;
+        if (created)
+            m_window = new HelpViewerWindow;
+        HelpViewerWindow *w = m_window;
+
+        const bool ok = w->load(path);
+        if (ok) {
+            if (command == HelpFinder)
+                w->showContents();
+            else
+                w->showIndex(data);
+        }
+        if (created)
+            placeNear(w, owner);
+        if (w->isMinimized())
+            w->showNormal();
+        w->show();
+        w->raise();
+        w->activateWindow();
+        return ok;
+    }
+
+private:
+    // The owner may be hidden (the main window lives in the tray); the viewer then goes to
+    // the middle of the screen the owner belongs to.
+    static void placeNear(QWidget *w, QWidget *owner)
+    {
+        QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+        if (!screen)
+            return;
+        const QRect area = screen->availableGeometry();
+        QSize size = w->size().boundedTo(area.size());
+        w->resize(size);
+        w->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+
+    QPointer<HelpViewerWindow> m_window;
+};
+
+} // namespace
+
+std::unique_ptr<HelpViewer> createHelpViewer()
+{
+    return std::make_unique<QtHelpViewer>();
+}
+
+} // namespace platform

@@ -1,0 +1,138 @@
+// The main window used by keyboard as a user would: the editor adds an entry whose hotkey
+// then works, Del removes it; F1 opens the help; Help > About twice gives one About box,
+// which comes back in front when the main window is clicked.
+
+#include "harness.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+namespace {
+
+const QString mainTitle = QStringLiteral("ZIZI Dudud Adadadiz");
+
+/// Starts the program and shows its main window by starting it a second time.
+bool showMainWindow(E2eSession &x)
+{
+    if (!x.startApp())
+        return false;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000 && x.trayIconsOfApp().isEmpty())
+        QTest::qWait(50);
+    QProcess second;
+    second.setProcessEnvironment(x.environment());
+    second.start(x.path(QStringLiteral("dudud-adadadiz")), {});
+    second.waitForFinished(10000);
+    while (t.elapsed() < 15000 && x.visibleWindows(mainTitle).isEmpty())
+        QTest::qWait(50);
+    if (x.visibleWindows(mainTitle).isEmpty())
+        return false;
+    const QString w = x.visibleWindows(mainTitle).first();
+    x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), w});
+    while (t.elapsed() < 15000 && x.focusedWindow() != w)
+        QTest::qWait(50);
+    return x.focusedWindow() == w;
+}
+
+void key(E2eSession &x, const QString &keys)
+{
+    x.xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60"), keys});
+}
+
+void type(E2eSession &x, const QString &text)
+{
+    x.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+}
+
+} // namespace
+
+class TstMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void addByKeyboardThenTheHotkeyWorksThenDelRemovesIt()
+    {
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        const QString script = x.writeLoggingScript(QStringLiteral("added.sh"), QStringLiteral("added"));
+        QVERIFY2(showMainWindow(x), qPrintable(x.error()));
+
+        key(x, QStringLiteral("F3"));
+        QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("Add\\.\\.\\.")).size(), 1, 5000);
+        const QString editor = x.visibleWindows(QStringLiteral("Add\\.\\.\\.")).first();
+        QTRY_COMPARE_WITH_TIMEOUT(x.focusedWindow(), editor, 3000);
+        type(x, QStringLiteral("mine"));        // keyword box has the focus
+        key(x, QStringLiteral("Tab"));          // hotkey list
+        type(x, QStringLiteral("M"));           // picks "M"
+        key(x, QStringLiteral("Tab"));          // action box
+        type(x, script);
+        x.screenshot(QStringLiteral("editor-add"));
+        key(x, QStringLiteral("Return"));
+        QTRY_VERIFY_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("Add\\.\\.\\.")).isEmpty(), 5000);
+        const QByteArray ini = x.readEntryFile();
+        QVERIFY2(ini.contains("c=1"), ini.constData());
+        QVERIFY2(ini.contains("Hotkey=M"), ini.constData());
+        QVERIFY2(ini.contains("Keyword=mine"), ini.constData());
+        QVERIFY2(ini.contains("Action=" + script.toUtf8()), ini.constData());
+        x.screenshot(QStringLiteral("main-window"));
+
+        x.chord({E2eSession::KeyLCtrl, E2eSession::KeyLShift, 58 /* M */}, 60);
+        QTRY_COMPARE_WITH_TIMEOUT(x.logLines(), QStringList{QStringLiteral("added")}, 3000);
+
+        const QString w = x.visibleWindows(mainTitle).first();
+        x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), w});
+        QTRY_COMPARE_WITH_TIMEOUT(x.focusedWindow(), w, 3000);
+        key(x, QStringLiteral("Delete"));
+        QTRY_VERIFY_WITH_TIMEOUT(x.focusedWindow() != w, 3000); // the question
+        x.screenshot(QStringLiteral("remove-question"));
+        key(x, QStringLiteral("Return")); // Yes is the default
+        QTRY_VERIFY_WITH_TIMEOUT(x.readEntryFile().contains("c=0"), 3000);
+        x.chord({E2eSession::KeyLCtrl, E2eSession::KeyLShift, 58 /* M */}, 60);
+        QTest::qWait(600);
+        QCOMPARE(x.logLines().size(), 1);
+    }
+
+    void f1OpensTheHelpTopics()
+    {
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        QVERIFY2(showMainWindow(x), qPrintable(x.error()));
+        key(x, QStringLiteral("F1"));
+        QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("Help for Dudud Adadadiz")).size(),
+                                  1, 5000);
+        x.screenshot(QStringLiteral("help-contents"));
+    }
+
+    void aboutTwiceGivesOneBoxThatComesBackInFront()
+    {
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        QVERIFY2(showMainWindow(x), qPrintable(x.error()));
+        const QString w = x.visibleWindows(mainTitle).first();
+        key(x, QStringLiteral("ctrl+b"));
+        QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("About ZIZI Dudud Adadadiz")).size(),
+                                  1, 5000);
+        x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), w});
+        key(x, QStringLiteral("ctrl+b"));
+        QTest::qWait(500);
+        QCOMPARE(x.windows(QStringLiteral("About ZIZI Dudud Adadadiz")).size(), 1);
+        const QString about = x.visibleWindows(QStringLiteral("About ZIZI Dudud Adadadiz")).first();
+        x.screenshot(QStringLiteral("about"));
+
+        // A click on the main window: the About box is back in front (and active) at once.
+        const QRect g = x.geometry(w);
+        x.xdotool({QStringLiteral("mousemove"), QString::number(g.left() + 20),
+                   QString::number(g.bottom() - 20), QStringLiteral("click"), QStringLiteral("1")});
+        QElapsedTimer t;
+        t.start();
+        QTRY_COMPARE_WITH_TIMEOUT(x.focusedWindow(), about, 2000);
+        qInfo("About box active again %lld ms after the click (including the queries)", t.elapsed());
+        key(x, QStringLiteral("Escape"));
+        QTRY_VERIFY_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("About ZIZI Dudud Adadadiz")).isEmpty(),
+                                 3000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstMainWindow)
+#include "tst_mainwindow.moc"

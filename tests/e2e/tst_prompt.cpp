@@ -1,0 +1,153 @@
+// The keyword prompt used from the keyboard while another application has the focus.
+
+#include "harness.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QtTest>
+
+namespace {
+
+const QString title = QStringLiteral("Dudud Adadadiz");
+
+/// Visible windows titled like the prompt, without the tray icon, split by size: the prompt
+/// is a 309 x 19 strip, anything larger is a message box.
+struct Windows
+{
+    QStringList prompts;
+    QStringList others;
+};
+
+Windows titled(const E2eSession &x)
+{
+    Windows w;
+    QStringList all = x.visibleWindows(title);
+    for (const QString &icon : x.trayIconsOfApp())
+        all.removeAll(QString::number(icon.toULongLong(nullptr, 16)));
+    for (const QString &id : all) {
+        const QRect g = x.geometry(id);
+        (g.width() == 309 && g.height() == 19 ? w.prompts : w.others) << id;
+    }
+    return w;
+}
+
+struct Running
+{
+    E2eSession x;
+    QProcess other;
+    QString otherWindow;
+    bool up = false;
+
+    Running()
+    {
+        if (!x.ok())
+            return;
+        x.writeLoggingScript(QStringLiteral("notes.sh"), QStringLiteral("notes"));
+        x.writeEntryFile("[count]\nc=1\n[1]\nAction=" + x.path(QStringLiteral("notes.sh")).toUtf8() +
+                         "\nHotkey=\nKeyword=notes\n");
+        if (!x.startApp())
+            return;
+        other.setProcessEnvironment(x.environment());
+        other.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--other-window")});
+        if (!other.waitForStarted())
+            return;
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 10000 && x.visibleWindows(QStringLiteral("other")).isEmpty())
+            QTest::qWait(50);
+        if (x.visibleWindows(QStringLiteral("other")).isEmpty())
+            return;
+        otherWindow = x.visibleWindows(QStringLiteral("other")).first();
+        x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), otherWindow});
+        QTest::qWait(500);
+        up = x.focusedWindow() == otherWindow;
+    }
+    ~Running()
+    {
+        other.kill();
+        other.waitForFinished(2000);
+    }
+    void f7() { x.chord({E2eSession::KeyF7}, 40); }
+};
+
+} // namespace
+
+class TstPrompt : public QObject
+{
+    Q_OBJECT
+private slots:
+    void f7ShowsTheFocusedPromptAndAKeywordRunsItsEntryOnce()
+    {
+        Running r;
+        QVERIFY2(r.up, qPrintable(r.x.error()));
+        r.f7();
+        QTRY_COMPARE_WITH_TIMEOUT(titled(r.x).prompts.size(), 1, 3000);
+        const QString prompt = titled(r.x).prompts.first();
+        QTRY_COMPARE_WITH_TIMEOUT(r.x.focusedWindow(), prompt, 2000);
+        r.x.screenshot(QStringLiteral("prompt"));
+        r.x.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
+                     QStringLiteral("notes")});
+        r.x.chord({E2eSession::KeyReturn}, 30);
+        QTRY_COMPARE_WITH_TIMEOUT(r.x.logLines(), QStringList{QStringLiteral("notes")}, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(titled(r.x).prompts.isEmpty(), 2000);
+        QTest::qWait(300);
+        QCOMPARE(r.x.logLines().size(), 1);
+    }
+
+    void anUnknownKeywordShowsTheMessageWithThePromptHidden()
+    {
+        Running r;
+        QVERIFY2(r.up, qPrintable(r.x.error()));
+        r.f7();
+        QTRY_COMPARE_WITH_TIMEOUT(titled(r.x).prompts.size(), 1, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(r.x.focusedWindow(), titled(r.x).prompts.first(), 2000);
+        r.x.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
+                     QStringLiteral("nothing")});
+        r.x.chord({E2eSession::KeyReturn}, 30);
+        QTRY_COMPARE_WITH_TIMEOUT(titled(r.x).others.size(), 1, 3000);
+        QVERIFY(titled(r.x).prompts.isEmpty());
+        r.x.screenshot(QStringLiteral("prompt-unknown"));
+        QCOMPARE(r.x.logLines(), QStringList());
+        r.x.chord({E2eSession::KeyReturn}, 30); // OK
+        QTRY_VERIFY_WITH_TIMEOUT(titled(r.x).others.isEmpty(), 3000);
+    }
+
+    void escapeDoesNotCloseItButSwitchingAwayHidesIt()
+    {
+        Running r;
+        QVERIFY2(r.up, qPrintable(r.x.error()));
+        r.f7();
+        QTRY_COMPARE_WITH_TIMEOUT(titled(r.x).prompts.size(), 1, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(r.x.focusedWindow(), titled(r.x).prompts.first(), 2000);
+        r.x.chord({E2eSession::KeyEscape}, 30);
+        QTest::qWait(300);
+        QCOMPARE(titled(r.x).prompts.size(), 1);
+
+        // Clicking the other application hides the prompt within a tick or two.
+        const QRect g = r.x.geometry(r.otherWindow);
+        r.x.xdotool({QStringLiteral("mousemove"), QString::number(g.center().x()),
+                     QString::number(g.center().y()), QStringLiteral("click"), QStringLiteral("1")});
+        QElapsedTimer t;
+        t.start();
+        QTRY_VERIFY_WITH_TIMEOUT(titled(r.x).prompts.isEmpty(), 2000);
+        qInfo("prompt hidden %lld ms after the click (including the query)", t.elapsed());
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    if (argc == 2 && QByteArray(argv[1]) == "--other-window") {
+        QApplication app(argc, argv);
+        QLineEdit edit;
+        edit.setWindowTitle(QStringLiteral("other"));
+        edit.setGeometry(100, 100, 300, 200);
+        edit.show();
+        return app.exec();
+    }
+    QCoreApplication app(argc, argv);
+    TstPrompt t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_prompt.moc"

@@ -1,0 +1,354 @@
+#include "platform/linux/desktopopen.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace desktop;
+
+namespace {
+
+const QString kUrl = QStringLiteral("http://example.com/a b");
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+}
+
+QByteArray app(const QByteArray &exec, const QByteArray &extra = {})
+{
+    return "[Desktop Entry]\nType=Application\nName=Web\nExec=" + exec + "\n" + extra;
+}
+
+} // namespace
+
+class TestDesktopOpen : public QObject
+{
+    Q_OBJECT
+private slots:
+    void splitExec_data();
+    void splitExec();
+    void expandFieldCodes_data();
+    void expandFieldCodes();
+    void desktopFileEscapes();
+    void mimeappsOrder();
+    void defaultApplication_data();
+    void defaultApplication();
+    void planOpen_data();
+    void planOpen();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestDesktopOpen::splitExec_data()
+{
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QStringList>("args");
+
+    QTest::newRow("plain") << "browser %u" << true << QStringList{"browser", "%u"};
+    QTest::newRow("blanks collapse") << "a  b\tc" << true << QStringList{"a", "b", "c"};
+    QTest::newRow("double quotes keep spaces")
+        << R"("/opt/My App/run" --new %U)" << true << QStringList{"/opt/My App/run", "--new", "%U"};
+    QTest::newRow("escapes inside double quotes")
+        << R"(sh -c "echo \"\$HOME\" \`x\` \\")" << true
+        << QStringList{"sh", "-c", R"(echo "$HOME" `x` \)"};
+    QTest::newRow("other backslash in quotes is literal")
+        << R"("a\nb")" << true << QStringList{R"(a\nb)"};
+    QTest::newRow("single quotes") << "'it is' x" << true << QStringList{"it is", "x"};
+    QTest::newRow("backslash outside quotes") << R"(a\ b)" << true << QStringList{"a b"};
+    QTest::newRow("quoted part joins its word")
+        << R"(--x="a b"c)" << true << QStringList{"--x=a bc"};
+    QTest::newRow("empty quoted argument") << R"(a "" b)" << true << QStringList{"a", "", "b"};
+    QTest::newRow("no shell operators")
+        << "x;y|z&&w $(id) >f" << true << QStringList{"x;y|z&&w", "$(id)", ">f"};
+    QTest::newRow("unterminated double quote") << R"(a "b)" << false << QStringList{};
+    QTest::newRow("unterminated single quote") << "a 'b" << false << QStringList{};
+    QTest::newRow("empty") << "" << false << QStringList{};
+    QTest::newRow("blanks only") << "  \t " << false << QStringList{};
+}
+
+void TestDesktopOpen::splitExec()
+{
+    QFETCH(QString, exec);
+    QFETCH(bool, valid);
+    QFETCH(QStringList, args);
+
+    const auto result = desktop::splitExec(exec);
+    QCOMPARE(result.has_value(), valid);
+    if (valid)
+        QCOMPARE(*result, args);
+}
+
+void TestDesktopOpen::expandFieldCodes_data()
+{
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<QString>("icon");
+    QTest::addColumn<QStringList>("args");
+
+    const QString u = kUrl;
+    QTest::newRow("%u") << "browser %u"
+                        << "" << QStringList{"browser", u};
+    QTest::newRow("%U") << "browser %U"
+                        << "" << QStringList{"browser", u};
+    QTest::newRow("%f") << "browser %f"
+                        << "" << QStringList{"browser", u};
+    QTest::newRow("%F") << "browser --new %F"
+                        << "" << QStringList{"browser", "--new", u};
+    QTest::newRow("quoted %u stays one") << R"(browser "%u")"
+                                         << "" << QStringList{"browser", u};
+    QTest::newRow("no field code: appended") << "browser -x"
+                                             << "" << QStringList{"browser", "-x", u};
+    QTest::newRow("embedded in an option") << "browser --url=%u"
+                                           << "" << QStringList{"browser", "--url=" + u};
+    QTest::newRow("%i with icon") << "browser %i %u"
+                                  << "web-icon" << QStringList{"browser", "--icon", "web-icon", u};
+    QTest::newRow("%i without icon") << "browser %i %u"
+                                     << "" << QStringList{"browser", u};
+    QTest::newRow("%c and %k") << "browser %c %k %u"
+                               << "" << QStringList{"browser", "Web", "/apps/web.desktop", u};
+    QTest::newRow("%% is a percent sign") << "browser 100%% %u"
+                                          << "" << QStringList{"browser", "100%", u};
+    QTest::newRow("deprecated codes vanish") << "browser %d %D %n %N %v %m %u"
+                                             << "" << QStringList{"browser", u};
+    QTest::newRow("empty argument kept") << R"(browser "" %u)"
+                                         << "" << QStringList{"browser", "", u};
+}
+
+void TestDesktopOpen::expandFieldCodes()
+{
+    QFETCH(QString, exec);
+    QFETCH(QString, icon);
+    QFETCH(QStringList, args);
+
+    const auto result = execArguments(exec, {kUrl, icon, "Web", "/apps/web.desktop"});
+    QVERIFY(result);
+    QCOMPARE(*result, args);
+}
+
+// Two layers of escaping: the string value first, then the Exec quoting.
+void TestDesktopOpen::desktopFileEscapes()
+{
+    QVERIFY(m_dir.isValid());
+    const QString path = m_dir.filePath("escapes/web.desktop");
+    QVERIFY(writeFile(path, "# comment\n[Other]\nExec=wrong\n"
+                            "[Desktop Entry]\nName[de]=Netz\nName = Web\nIcon=web\n"
+                            "Exec=\"/opt/a\\\\\\\\b/run\" --title=My\\sWeb %u\n"
+                            "Path=/srv\nHidden=false\n[Desktop Action new]\nExec=other\n"));
+    const auto entry = readDesktopEntry(path);
+    QVERIFY(entry);
+    QCOMPARE(entry->name, QStringLiteral("Web"));
+    QCOMPARE(entry->workDir, QStringLiteral("/srv"));
+    QVERIFY(!entry->hidden);
+    QCOMPARE(*execArguments(entry->exec, {kUrl, entry->icon, entry->name, path}),
+             (QStringList{"/opt/a\\b/run", "--title=My", "Web", kUrl}));
+
+    QVERIFY(writeFile(m_dir.filePath("escapes/none.desktop"), "[Other]\nExec=x\n"));
+    QVERIFY(!readDesktopEntry(m_dir.filePath("escapes/none.desktop")));
+    QVERIFY(!readDesktopEntry(m_dir.filePath("escapes/missing.desktop")));
+}
+
+void TestDesktopOpen::mimeappsOrder()
+{
+    XdgDirs d;
+    d.configHome = "/ch";
+    d.configDirs = {"/cd1", "/cd2"};
+    d.dataHome = "/dh";
+    d.dataDirs = {"/dd1"};
+    d.desktops = {"kde"};
+    QCOMPARE(
+        mimeappsFiles(d),
+        (QStringList{"/ch/kde-mimeapps.list", "/ch/mimeapps.list", "/cd1/kde-mimeapps.list",
+                     "/cd1/mimeapps.list", "/cd2/kde-mimeapps.list", "/cd2/mimeapps.list",
+                     "/dh/applications/kde-mimeapps.list", "/dh/applications/mimeapps.list",
+                     "/dd1/applications/kde-mimeapps.list", "/dd1/applications/mimeapps.list"}));
+}
+
+void TestDesktopOpen::defaultApplication_data()
+{
+    // Each row builds a small tree: "file|content" pairs, with @ for the tree's root. The
+    // tree has config home "ch", config dirs "cd", data home "dh", data dirs "dd1" and "dd2".
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("expected"); // path below the root, or empty for none
+
+    const QByteArray ok = app("/bin/sh %u");
+    const QString list = "[Default Applications]\nx-scheme-handler/http=";
+
+    QTest::newRow("config home wins")
+        << QStringList{"ch/mimeapps.list|" + list + "a.desktop",
+                       "cd/mimeapps.list|" + list + "b.desktop", "dh/applications/a.desktop|" + ok,
+                       "dh/applications/b.desktop|" + ok}
+        << "dh/applications/a.desktop";
+    QTest::newRow("desktop-specific list first")
+        << QStringList{"ch/mimeapps.list|" + list + "a.desktop",
+                       "ch/kde-mimeapps.list|" + list + "b.desktop",
+                       "dh/applications/a.desktop|" + ok, "dh/applications/b.desktop|" + ok}
+        << "dh/applications/b.desktop";
+    QTest::newRow("first installed id of a list")
+        << QStringList{"ch/mimeapps.list|" + list + "gone.desktop;b.desktop;",
+                       "dh/applications/b.desktop|" + ok}
+        << "dh/applications/b.desktop";
+    QTest::newRow("uninstalled default falls to the next file")
+        << QStringList{"ch/mimeapps.list|" + list + "gone.desktop",
+                       "dd1/applications/mimeapps.list|" + list + "c.desktop",
+                       "dd2/applications/c.desktop|" + ok}
+        << "dd2/applications/c.desktop";
+    QTest::newRow("data home shadows data dirs")
+        << QStringList{"ch/mimeapps.list|" + list + "a.desktop", "dh/applications/a.desktop|" + ok,
+                       "dd1/applications/a.desktop|" + ok}
+        << "dh/applications/a.desktop";
+    QTest::newRow("id with dash finds a subfolder")
+        << QStringList{"ch/mimeapps.list|" + list + "vendor-web.desktop",
+                       "dd1/applications/vendor/web.desktop|" + ok}
+        << "dd1/applications/vendor/web.desktop";
+    QTest::newRow("mime type ignores case")
+        << QStringList{"ch/mimeapps.list|[Default Applications]\nX-Scheme-Handler/HTTP=a.desktop",
+                       "dh/applications/a.desktop|" + ok}
+        << "dh/applications/a.desktop";
+    QTest::newRow("other groups are not defaults")
+        << QStringList{"ch/mimeapps.list|[Added Associations]\nx-scheme-handler/http=a.desktop",
+                       "dh/applications/a.desktop|" + ok}
+        << "";
+    QTest::newRow("hidden entry skipped")
+        << QStringList{"ch/mimeapps.list|" + list + "a.desktop;b.desktop",
+                       "dh/applications/a.desktop|" + app("/bin/sh %u", "Hidden=true\n"),
+                       "dh/applications/b.desktop|" + ok}
+        << "dh/applications/b.desktop";
+    QTest::newRow("missing TryExec skipped")
+        << QStringList{"ch/mimeapps.list|" + list + "a.desktop;b.desktop",
+                       "dh/applications/a.desktop|" +
+                           app("/bin/sh %u", "TryExec=/nonexistent/web\n"),
+                       "dh/applications/b.desktop|" + ok}
+        << "dh/applications/b.desktop";
+    QTest::newRow("missing program skipped")
+        << QStringList{"ch/mimeapps.list|" + list + "a.desktop;b.desktop",
+                       "dh/applications/a.desktop|" + app("/nonexistent/web %u"),
+                       "dh/applications/b.desktop|" + ok}
+        << "dh/applications/b.desktop";
+    QTest::newRow("broken Exec skipped")
+        << QStringList{"ch/mimeapps.list|" + list + "a.desktop;b.desktop",
+                       "dh/applications/a.desktop|" + app("\"/bin/sh %u"),
+                       "dh/applications/b.desktop|" + ok}
+        << "dh/applications/b.desktop";
+    QTest::newRow("not an application")
+        << QStringList{"ch/mimeapps.list|" + list + "a.desktop",
+                       "dh/applications/a.desktop|[Desktop Entry]\nType=Link\nExec=/bin/sh\n"}
+        << "";
+    QTest::newRow("defaults.list after every mimeapps.list")
+        << QStringList{"dd1/applications/defaults.list|" + list + "old.desktop",
+                       "dd2/applications/mimeapps.list|" + list + "new.desktop",
+                       "dd1/applications/old.desktop|" + ok, "dd1/applications/new.desktop|" + ok}
+        << "dd1/applications/new.desktop";
+    QTest::newRow("defaults.list alone")
+        << QStringList{"dd1/applications/defaults.list|" + list + "old.desktop",
+                       "dd1/applications/old.desktop|" + ok}
+        << "dd1/applications/old.desktop";
+    QTest::newRow("path-like id refused")
+        << QStringList{"ch/mimeapps.list|" + list + "../a.desktop", "dh/a.desktop|" + ok} << "";
+    QTest::newRow("nothing set") << QStringList{} << "";
+}
+
+void TestDesktopOpen::defaultApplication()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, expected);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    for (const QString &f : files) {
+        const qsizetype bar = f.indexOf(u'|');
+        QVERIFY(writeFile(root.filePath(f.left(bar)), f.mid(bar + 1).toUtf8()));
+    }
+    XdgDirs d;
+    d.configHome = root.filePath("ch");
+    d.configDirs = {root.filePath("cd")};
+    d.dataHome = root.filePath("dh");
+    d.dataDirs = {root.filePath("dd1"), root.filePath("dd2")};
+    d.desktops = {"kde"};
+
+    const auto entry = desktop::defaultApplication(d, "x-scheme-handler/http");
+    QCOMPARE(entry ? QDir(root.path()).relativeFilePath(entry->path) : QString(), expected);
+}
+
+void TestDesktopOpen::planOpen_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("target"); // @ is the home folder
+    QTest::addColumn<QString>("workDir");
+
+    const int nothing = OpenPlan::Nothing, run = OpenPlan::Run, opener = OpenPlan::Opener;
+    QTest::newRow("empty") << "" << nothing << ""
+                           << "";
+    QTest::newRow("home alone") << "~" << opener << "@"
+                                << "@";
+    QTest::newRow("folder under ~/") << "~/docs" << opener << "@/docs"
+                                     << "@";
+    QTest::newRow("document under ~/") << "~/notes.txt" << opener << "@/notes.txt"
+                                       << "@";
+    QTest::newRow("program under ~/ runs in its folder")
+        << "~/docs/tool.sh" << run << "@/docs/tool.sh"
+        << "@/docs";
+    QTest::newRow("absolute document") << "@/notes.txt" << opener << "@/notes.txt"
+                                       << "@";
+    QTest::newRow("absolute missing") << "@/missing.txt" << nothing << ""
+                                      << "";
+    QTest::newRow("bare name in PATH") << "prog" << run << "/usr/lib/fake/prog"
+                                       << "@";
+    QTest::newRow("bare name not in PATH, file in home") << "notes.txt" << opener << "@/notes.txt"
+                                                         << "@";
+    QTest::newRow("bare name nowhere") << "nosuch" << nothing << ""
+                                       << "";
+    QTest::newRow("relative path from home") << "docs/tool.sh" << run << "@/docs/tool.sh"
+                                             << "@/docs";
+    QTest::newRow("mailto") << "mailto:x@y" << opener << "mailto:x@y"
+                            << "@";
+    QTest::newRow("file url") << "file:///tmp" << opener << "file:///tmp"
+                              << "@";
+    QTest::newRow("drive letter is no scheme") << "c:\\x" << nothing << ""
+                                               << "";
+    QTest::newRow("command with arguments is not split") << "prog --help" << nothing << ""
+                                                         << "";
+    QTest::newRow("shell sequence") << "x; touch @/owned" << nothing << ""
+                                    << "";
+    QTest::newRow("command substitution") << "$(id)" << nothing << ""
+                                          << "";
+    QTest::newRow("backquotes") << "`id`" << nothing << ""
+                                << "";
+    QTest::newRow("leading space not trimmed") << " ~/docs" << nothing << ""
+                                               << "";
+    QTest::newRow("other user's home not expanded") << "~root/x" << nothing << ""
+                                                    << "";
+}
+
+void TestDesktopOpen::planOpen()
+{
+    QFETCH(QString, action);
+    QFETCH(int, kind);
+    QFETCH(QString, target);
+    QFETCH(QString, workDir);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString home = root.filePath("home");
+    QVERIFY(writeFile(home + "/notes.txt", "text"));
+    QVERIFY(writeFile(home + "/docs/tool.sh", "#!/bin/sh\n"));
+    QVERIFY(QFile::setPermissions(home + "/docs/tool.sh",
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    auto lookup = [](const QString &name) {
+        return name == QLatin1String("prog") ? QStringLiteral("/usr/lib/fake/prog") : QString();
+    };
+
+    action.replace(u'@', home);
+    const OpenPlan plan = desktop::planOpen(action, home, lookup);
+    QCOMPARE(int(plan.kind), kind);
+    QCOMPARE(plan.target, target.replace(u'@', home));
+    QCOMPARE(plan.workDir, workDir.replace(u'@', home));
+}
+
+QTEST_GUILESS_MAIN(TestDesktopOpen)
+#include "tst_desktopopen.moc"

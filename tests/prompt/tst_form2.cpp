@@ -1,0 +1,447 @@
+#include "mainwindow/form1.h"
+#include "platform/fake/fakeplatform.h"
+#include "platform/qt/windowactivation.h"
+#include "prompt/form2.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Entry
+{
+    QString hotkey, keyword, action;
+};
+
+/// Replaces the main window's tables as a reload from the entry file would.
+void setEntries(Form1 &f, const QList<Entry> &entries, const QString &count = QString())
+{
+    f.tables.Hotkey.clear();
+    f.tables.Keyword.clear();
+    f.tables.Action.clear();
+    for (const Entry &e : entries) {
+        f.tables.Hotkey << e.hotkey;
+        f.tables.Keyword << e.keyword;
+        f.tables.Action << e.action;
+    }
+    f.s = count.isNull() ? QString::number(entries.size()) : count;
+}
+
+/// Records, at the moment a message box is shown, what the prompt looked like.
+class WatchingDialogs : public fake::ScriptedDialogs
+{
+public:
+    QPointer<Form2> prompt;
+    bool promptVisible = true;
+    QString textWhileShown;
+    QString captionGiven;
+    int messageBox(QWidget *parent, const QString &text, int style, const QString &caption) override
+    {
+        if (prompt) {
+            promptVisible = prompt->isVisible();
+            textWhileShown = prompt->Text1->text();
+        }
+        captionGiven = caption;
+        return ScriptedDialogs::messageBox(parent, text, style, caption);
+    }
+};
+
+struct Fixture
+{
+    fake::FakePlatform fp;
+    fake::RecordingShell *shell = fp.shell;
+    WatchingDialogs *dialogs = new WatchingDialogs;
+    Form1 f;
+
+    Fixture() : f((fp.bundle.dialogs.reset(dialogs), std::move(fp.bundle))) {}
+
+    /// Opens the prompt as F7 and the tray do, and waits until it has the keyboard.
+    Form2 *open()
+    {
+        f.qlauncher_Click();
+        Form2 *p = f.prompt();
+        dialogs->prompt = p;
+        if (p && !QTest::qWaitForWindowActive(p))
+            return nullptr;
+        return p;
+    }
+};
+
+const QList<Entry> standardEntries{
+    {"N", "notes", "/usr/bin/notes"},
+    {"W", "Web", "https://example.org/a b"},
+    {"F", "files", "ftp://example.org"},
+    {"", "", "/opt/hotkey-only"},
+};
+
+} // namespace
+
+class TstForm2 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+
+    void enter_data();
+    void enter();
+    void unknownKeywordMessage();
+    void entryAddedWhileHidden();
+    void entriesRemovedWhileHidden();
+    void escapeAndOtherKeysKeepThePrompt();
+    void abandonedTextStays();
+    void otherWindowOfOursHidesAtOnce();
+    void timerHidesWhenNoWindowIsActive();
+    void timerStartsWithFirstActivation();
+    void singleInstance();
+    void windowDesign();
+    void centredOnTheScreenWithThePointer();
+    void activationHelperIdleOffX11();
+    void promptGoesWithTheMainWindow();
+};
+
+void TstForm2::cleanup()
+{
+    // Later tests must not meet a window left active by an earlier one.
+    for (QWidget *w : QApplication::topLevelWidgets())
+        w->hide();
+}
+
+void TstForm2::enter_data()
+{
+    QTest::addColumn<QList<Entry>>("entries");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<QString>("textAfter");
+
+    const QList<Entry> e = standardEntries;
+    const int ret = Qt::Key_Return;
+    const int none = int(Qt::NoModifier);
+    const QString nul; // count taken from the entries
+
+    QTest::newRow("keyword as stored")
+        << e << nul << "notes" << ret << none << QStringList{"open:/usr/bin/notes"} << 0 << "";
+    QTest::newRow("upper case typed")
+        << e << nul << "NOTES" << ret << none << QStringList{"open:/usr/bin/notes"} << 0 << "";
+    QTest::newRow("web address to the browser, unchanged")
+        << e << nul << "web" << ret << none << QStringList{"url:https://example.org/a b"} << 0
+        << "";
+    QTest::newRow("ftp address to the browser")
+        << e << nul << "Files" << ret << none << QStringList{"url:ftp://example.org"} << 0 << "";
+    QTest::newRow("leading space")
+        << e << nul << " notes" << ret << none << QStringList{} << 1 << "";
+    QTest::newRow("trailing space")
+        << e << nul << "notes " << ret << none << QStringList{} << 1 << "";
+    QTest::newRow("empty text opens the entry without keyword")
+        << e << nul << "" << ret << none << QStringList{"open:/opt/hotkey-only"} << 0 << "";
+    QTest::newRow("empty text, no entry without keyword")
+        << e.mid(0, 3) << nul << "" << ret << none << QStringList{} << 1 << "";
+    QTest::newRow("same keyword twice: first only")
+        << QList<Entry>{{"A", "dup", "/first"}, {"B", "DUP", "/second"}} << nul << "Dup" << ret
+        << none << QStringList{"open:/first"} << 0 << "";
+    QTest::newRow("no entries: count 0, text stays")
+        << e << "0"
+        << "notes" << ret << none << QStringList{} << 0 << "notes";
+    QTest::newRow("no entries: empty count, text stays")
+        << e << ""
+        << "notes" << ret << none << QStringList{} << 0 << "notes";
+    QTest::newRow("keypad Enter") << e << nul << "notes" << int(Qt::Key_Enter)
+                                  << int(Qt::KeypadModifier) << QStringList{"open:/usr/bin/notes"}
+                                  << 0 << "";
+    QTest::newRow("Shift+Enter") << e << nul << "notes" << ret << int(Qt::ShiftModifier)
+                                 << QStringList{"open:/usr/bin/notes"} << 0 << "";
+    QTest::newRow("Ctrl+Alt+Enter")
+        << e << nul << "notes" << ret << int(Qt::ControlModifier | Qt::AltModifier)
+        << QStringList{"open:/usr/bin/notes"} << 0 << "";
+}
+
+void TstForm2::enter()
+{
+    QFETCH(QList<Entry>, entries);
+    QFETCH(QString, count);
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QStringList, opened);
+    QFETCH(int, messages);
+    QFETCH(QString, textAfter);
+
+    Fixture fx;
+    setEntries(fx.f, entries, count);
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    QTest::keyClicks(p->Text1, typed);
+    QCOMPARE(p->Text1->text(), typed);
+    QTest::keyClick(p->Text1, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+
+    QVERIFY(!p->isVisible());
+    QCOMPARE(fx.shell->log(), opened);
+    QCOMPARE(fx.dialogs->messages.size(), messages);
+    QCOMPARE(p->Text1->text(), textAfter);
+}
+
+void TstForm2::unknownKeywordMessage()
+{
+    Fixture fx;
+    setEntries(fx.f, standardEntries);
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    QTest::keyClicks(p->Text1, "nope");
+    QTest::keyClick(p->Text1, Qt::Key_Return);
+
+    QCOMPARE(fx.dialogs->messages.size(), 1);
+    const auto &m = fx.dialogs->messages.first();
+    QCOMPARE(m.text, QStringLiteral("The Keyword you entered doesn't exist!"));
+    QCOMPARE(m.style, int(platform::MbOk | platform::MbIconStop));
+    QCOMPARE(m.style, 16);
+    QVERIFY(fx.dialogs->captionGiven.isEmpty());           // no caption of its own ...
+    QCOMPARE(m.caption, QStringLiteral("Dudud Adadadiz")); // ... so the application title
+    QVERIFY(!fx.dialogs->promptVisible);
+    QCOMPARE(fx.dialogs->textWhileShown, QStringLiteral("nope"));
+    QCOMPARE(p->Text1->text(), QString());
+    QVERIFY(fx.shell->calls.isEmpty());
+}
+
+void TstForm2::entryAddedWhileHidden()
+{
+    Fixture fx;
+    setEntries(fx.f, standardEntries);
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    QTest::keyClicks(p->Text1, "mail");
+    QTest::keyClick(p->Text1, Qt::Key_Return);
+    QCOMPARE(fx.dialogs->messages.size(), 1);
+
+    setEntries(fx.f, standardEntries + QList<Entry>{{"M", "Mail", "/usr/bin/mail"}});
+    QCOMPARE(fx.open(), p);
+    QTest::keyClicks(p->Text1, "mail");
+    QTest::keyClick(p->Text1, Qt::Key_Return);
+    QCOMPARE(fx.dialogs->messages.size(), 1);
+    QCOMPARE(fx.shell->log(), QStringList{"open:/usr/bin/mail"});
+}
+
+void TstForm2::entriesRemovedWhileHidden()
+{
+    // From entries to none and back: the flag follows every activation.
+    Fixture fx;
+    setEntries(fx.f, {});
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    QVERIFY(!p->hasEntries());
+    p->hide();
+
+    setEntries(fx.f, standardEntries);
+    QVERIFY(fx.open());
+    QVERIFY(p->hasEntries());
+    p->hide();
+
+    setEntries(fx.f, standardEntries, QStringLiteral("0"));
+    QVERIFY(fx.open());
+    QVERIFY(!p->hasEntries());
+    QTest::keyClicks(p->Text1, "notes");
+    QTest::keyClick(p->Text1, Qt::Key_Return);
+    QVERIFY(fx.shell->calls.isEmpty());
+    QVERIFY(fx.dialogs->messages.isEmpty());
+}
+
+void TstForm2::escapeAndOtherKeysKeepThePrompt()
+{
+    Fixture fx;
+    setEntries(fx.f, standardEntries);
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    QTest::keyClicks(p->Text1, "not");
+    for (Qt::Key k : {Qt::Key_Escape, Qt::Key_Tab, Qt::Key_F4, Qt::Key_Up}) {
+        QTest::keyClick(p->Text1, k);
+        QTest::qWait(60); // longer than a timer tick
+        QVERIFY2(p->isVisible(), qPrintable(QKeySequence(k).toString()));
+    }
+    QTest::keyClick(p, Qt::Key_Escape);
+    QTest::qWait(60);
+    QVERIFY(p->isVisible());
+    QVERIFY(p->isActiveWindow());
+    QCOMPARE(p->Text1->text(), QStringLiteral("not"));
+    QVERIFY(fx.shell->calls.isEmpty());
+    QVERIFY(fx.dialogs->messages.isEmpty());
+}
+
+void TstForm2::abandonedTextStays()
+{
+    Fixture fx;
+    setEntries(fx.f, standardEntries);
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    QTest::keyClicks(p->Text1, "half");
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTRY_VERIFY(!p->isVisible());
+
+    QCOMPARE(fx.open(), p);
+    QCOMPARE(p->Text1->text(), QStringLiteral("half"));
+    QVERIFY(p->Text1->hasFocus());
+}
+
+void TstForm2::otherWindowOfOursHidesAtOnce()
+{
+    // Focus moving to another window of the program hides the prompt without waiting for a
+    // timer tick.
+    Fixture fx;
+    setEntries(fx.f, standardEntries);
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    p->Timer1.stop();
+
+    fx.f.show();
+    fx.f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&fx.f));
+    QVERIFY(!p->isVisible());
+}
+
+void TstForm2::timerHidesWhenNoWindowIsActive()
+{
+    Fixture fx;
+    setEntries(fx.f, standardEntries);
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    // Take the focus handling out so that only the timer can hide the prompt.
+    p->Text1->removeEventFilter(p);
+
+    // Another window of ours active (a message box, the main window): the timer keeps it.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QTest::qWait(120);
+    QVERIFY(p->isVisible());
+
+    // No window of ours active: the next tick hides it.
+    other.hide();
+    QApplication::setActiveWindow(nullptr);
+    QCOMPARE(QApplication::activeWindow(), nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(!p->isVisible(), 200);
+    QVERIFY(p->Timer1.isActive()); // keeps ticking harmlessly while hidden
+}
+
+void TstForm2::timerStartsWithFirstActivation()
+{
+    Fixture fx;
+    Form2 p(fx.f);
+    QCOMPARE(p.Timer1.interval(), 40);
+    QVERIFY(!p.Timer1.isActive());
+    p.show();
+    p.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&p));
+    QVERIFY(p.Timer1.isActive());
+}
+
+void TstForm2::singleInstance()
+{
+    Fixture fx;
+    setEntries(fx.f, standardEntries);
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    const QPoint placed = p->pos();
+    p->move(placed + QPoint(7, 3)); // the position is computed once only
+    p->hide();
+    QCOMPARE(fx.open(), p);
+    fx.f.qlauncher_Click(); // again while shown, as a held F7 does
+    QCOMPARE(fx.f.prompt(), p);
+    QCOMPARE(p->pos(), placed + QPoint(7, 3));
+    int prompts = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        prompts += w->objectName() == QLatin1String("Form2");
+    QCOMPARE(prompts, 1);
+}
+
+void TstForm2::windowDesign()
+{
+    Fixture fx;
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    QCOMPARE(p->windowTitle(), QStringLiteral("Dudud Adadadiz"));
+    QVERIFY(!p->windowIcon().isNull());
+    QVERIFY(p->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(p->size(), QSize(309, 19));
+    QCOMPARE(p->Text1->objectName(), QStringLiteral("Text1"));
+    QCOMPARE(p->Text1->geometry(), QRect(0, 0, 309, 19));
+    QCOMPARE(p->Text1->toolTip(), QStringLiteral("Type the keyword here, then press Enter."));
+    QCOMPARE(p->Text1->text(), QString());
+    QCOMPARE(p->findChildren<QLineEdit *>().size(), 1);
+    QCOMPARE(p->Timer1.objectName(), QStringLiteral("Timer1"));
+    QVERIFY(p->Text1->hasFocus());
+}
+
+void TstForm2::centredOnTheScreenWithThePointer()
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.size() < 2)
+        QSKIP("needs the two offscreen screens that main() configures");
+    for (QScreen *scr : screens) {
+        Fixture fx;
+        QCursor::setPos(scr->geometry().center());
+        Form2 *p = fx.open();
+        QVERIFY(p);
+        const QRect sg = scr->geometry();
+        const QRect g = p->frameGeometry();
+        QVERIFY2(sg.contains(g), qPrintable(scr->name()));
+        // Centred within a pixel: the halves of odd sizes are cut.
+        QVERIFY(qAbs((g.left() - sg.left()) - (sg.right() - g.right())) <= 1);
+        QVERIFY(qAbs((g.top() - sg.top()) - (sg.bottom() - g.bottom())) <= 1);
+    }
+}
+
+void TstForm2::activationHelperIdleOffX11()
+{
+    QWidget w;
+    w.show();
+    QCOMPARE(platform::windowActivationSupported(), false);
+    QCOMPARE(platform::requestKeyboardFocus(&w), false);
+    QCOMPARE(platform::keyboardFocusOwner(&w), platform::FocusOwner::Unknown);
+}
+
+void TstForm2::promptGoesWithTheMainWindow()
+{
+    QPointer<Form2> p;
+    {
+        Fixture fx;
+        p = fx.open();
+        QVERIFY(p);
+    }
+    QVERIFY(p.isNull());
+}
+
+// Two screens side by side, so that the pointer decides where the prompt appears.
+int main(int argc, char **argv)
+{
+    QTemporaryDir dir;
+    if (qgetenv("QT_QPA_PLATFORM").startsWith("offscreen") && dir.isValid()) {
+        const QString path = dir.filePath(QStringLiteral("screens.json"));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly)) {
+            f.write(R"({"synchronousWindowSystemEvents": false, "windowFrameMargins": false,
+                "screens": [
+                  {"name": "left", "x": 0, "y": 0, "width": 1024, "height": 768,
+                   "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+                  {"name": "right", "x": 1024, "y": 0, "width": 1281, "height": 1025,
+                   "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+            f.close();
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + path.toLocal8Bit());
+        }
+    }
+    QApplication app(argc, argv);
+    TstForm2 t;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_form2.moc"
