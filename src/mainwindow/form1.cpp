@@ -11,6 +11,9 @@
 #include "prompt/form2.h"
 
 #include <QAction>
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcTray)
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -171,8 +174,7 @@ bool Form1::Form_Load()
     notifyIcon().setContextMenu(mPopupSys);
     notifyIcon().Shell_NotifyIconA(platform::NimAdd, nid);
 
-    setWindowState(windowState() | Qt::WindowMinimized);
-    Form_Resize();
+    minimise();
     m_loaded = true;
 
     connect(&keyboard(), &platform::KeyboardDevice::keyPressed, this, &Form1::Timer1_Timer,
@@ -262,11 +264,17 @@ void Form1::exit1()
 
 void Form1::Form_Resize()
 {
+    qCDebug(lcTray) << "resize rule, state" << windowState();
     if (windowState() & Qt::WindowMinimized) {
         // Without a tray the minimised window stays in the taskbar: it is then the only way
         // back to the main window.
-        if (notifyIcon().trayAvailable())
+        if (notifyIcon().trayAvailable()) {
             hide();
+            // Hidden, it is in the tray: shown again, it comes back in its normal state.
+            m_restoring = true;
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+            m_restoring = false;
+        }
         return;
     }
     const QScreen *scr = screen();
@@ -277,22 +285,30 @@ void Form1::Form_Resize()
     move(sg.x() + sg.width() / 2 - fg.width() / 2, sg.y() + sg.height() / 2 - fg.height() / 2);
 }
 
+void Form1::minimise()
+{
+    // With a tray, a minimised main window is hidden at once, as the resize rule does. It is
+    // hidden without going through the window system's minimised state: a window minimised
+    // by the program carries a hint to map it minimised, and the window manager would then
+    // minimise it again, out of sight, each time it is shown.
+    if (notifyIcon().trayAvailable()) {
+        hide();
+        return;
+    }
+    setWindowState(windowState() | Qt::WindowMinimized);
+    Form_Resize();
+}
+
 void Form1::restoreWindowState()
 {
-    // A window hidden while minimised keeps the window manager's hint to map it iconic, and
-    // Qt may already report it as normal; passing through minimised rewrites the hint, so
-    // the next show maps it normal.
-    m_restoring = true;
-    setWindowState(Qt::WindowMinimized);
-    setWindowState(Qt::WindowNoState);
-    m_restoring = false;
+    if (windowState() & Qt::WindowMinimized)
+        setWindowState(windowState() & ~Qt::WindowMinimized);
 }
 
 void Form1::Form_Unload(bool &Cancel)
 {
     Cancel = true;
-    setWindowState(windowState() | Qt::WindowMinimized);
-    Form_Resize();
+    minimise();
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -306,6 +322,8 @@ void Form1::closeEvent(QCloseEvent *event)
 void Form1::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        qCDebug(lcTray) << "window state" << windowState() << "restoring" << m_restoring;
     if (event->type() == QEvent::WindowStateChange && m_loaded && !m_restoring)
         Form_Resize();
 }

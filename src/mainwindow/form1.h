@@ -109,6 +109,7 @@ protected:
 private:
     void Form_Resize();
     void restoreWindowState();
+    void minimise();
     void Form_Unload(bool &Cancel);
     void buildMenus();
     void setupTrayMenu();

@@ -2,10 +2,14 @@
 #include "prompt/form2.h"
 
 #include <QCursor>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcTray, "dudud.tray", QtWarningMsg)
 #include <QMenu>
 
 void Form1::Form_MouseMove(int code)
 {
+    qCDebug(lcTray) << "icon event" << code;
     switch (code) {
     case platform::WmLButtonUp:
         qlauncher_Click();

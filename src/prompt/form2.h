@@ -55,5 +55,6 @@ private:
     // Set from a show until the window manager activates the window: on X11 that takes a
     // few milliseconds, and the running timer must not hide the prompt in between.
     bool m_awaitingActivation = false;
+    bool m_timerEnabled = false; ///< the first activation has switched the timer on
     QElapsedTimer m_shownAt;
 };

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTest>
 #include <QThread>
 
 #include <X11/Xlib.h>
@@ -51,6 +52,11 @@ E2eSession::E2eSession(const Options &options) : m_options(options)
 
 E2eSession::~E2eSession()
 {
+    if (QTest::currentTestFailed()) {
+        QFile err(path(QStringLiteral("app.err")));
+        if (err.open(QIODevice::ReadOnly))
+            qInfo("program's error output:\n%s", err.readAll().constData());
+    }
     if (m_xdisplay)
         XCloseDisplay(static_cast<Display *>(m_xdisplay));
     stop(m_app);

@@ -75,9 +75,19 @@ public:
     QRect geometry(const QString &window) const;
 
     /// X key codes of the server's evdev key map, for keyEvent().
-    enum KeyCode : unsigned {
-        KeyLCtrl = 37, KeyRCtrl = 105, KeyLShift = 50, KeyRShift = 62, KeyLAlt = 64,
-        KeyN = 57, KeyF5 = 71, KeyF7 = 73, Key1 = 10, KeyKP1 = 87, KeyReturn = 36,
+    enum KeyCode : unsigned
+    {
+        KeyLCtrl = 37,
+        KeyRCtrl = 105,
+        KeyLShift = 50,
+        KeyRShift = 62,
+        KeyLAlt = 64,
+        KeyN = 57,
+        KeyF5 = 71,
+        KeyF7 = 73,
+        Key1 = 10,
+        KeyKP1 = 87,
+        KeyReturn = 36,
         KeyEscape = 9,
     };
     /// Presses (@p down) or releases one key through XTest, by key code, at once.

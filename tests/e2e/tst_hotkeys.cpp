@@ -78,9 +78,8 @@ private slots:
             << QList<unsigned>{K::KeyLShift, K::KeyN} << 80 << QStringList();
         QTest::newRow("keypad 1 never fires")
             << QList<unsigned>{K::KeyLCtrl, K::KeyLShift, K::KeyKP1} << 80 << QStringList();
-        QTest::newRow("main-row 1 fires")
-            << QList<unsigned>{K::KeyLCtrl, K::KeyLShift, K::Key1} << 80
-            << QStringList{QStringLiteral("one")};
+        QTest::newRow("main-row 1 fires") << QList<unsigned>{K::KeyLCtrl, K::KeyLShift, K::Key1}
+                                          << 80 << QStringList{QStringLiteral("one")};
         QTest::newRow("hand-written f5 fires on F5")
             << QList<unsigned>{K::KeyLCtrl, K::KeyLShift, K::KeyF5} << 80
             << QStringList{QStringLiteral("f5")};
@@ -126,9 +125,9 @@ private slots:
         Running r;
         QVERIFY2(r.up, qPrintable(r.x.error()));
         r.x.chord({K::KeyLCtrl, K::KeyLShift, 25 /* W */}, 60);
-        QTRY_COMPARE_WITH_TIMEOUT(r.x.logLines(),
-                                  QStringList{QStringLiteral("browser [http://example.com/a b?q=1&r=2]")},
-                                  3000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            r.x.logLines(), QStringList{QStringLiteral("browser [http://example.com/a b?q=1&r=2]")},
+            3000);
     }
 
     void theFocusedApplicationStillGetsTheKeys()
@@ -138,7 +137,8 @@ private slots:
         const QString out = r.x.path(QStringLiteral("typed.txt"));
         QProcess typing;
         typing.setProcessEnvironment(r.x.environment());
-        typing.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--typing-window"), out});
+        typing.start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("--typing-window"), out});
         QVERIFY(typing.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(!r.x.visibleWindows(QStringLiteral("typing")).isEmpty(), 10000);
         const QString w = r.x.visibleWindows(QStringLiteral("typing")).first();

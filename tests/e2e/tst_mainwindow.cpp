@@ -55,17 +55,18 @@ private slots:
     {
         E2eSession x;
         QVERIFY2(x.ok(), qPrintable(x.error()));
-        const QString script = x.writeLoggingScript(QStringLiteral("added.sh"), QStringLiteral("added"));
+        const QString script =
+            x.writeLoggingScript(QStringLiteral("added.sh"), QStringLiteral("added"));
         QVERIFY2(showMainWindow(x), qPrintable(x.error()));
 
         key(x, QStringLiteral("F3"));
         QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("Add\\.\\.\\.")).size(), 1, 5000);
         const QString editor = x.visibleWindows(QStringLiteral("Add\\.\\.\\.")).first();
         QTRY_COMPARE_WITH_TIMEOUT(x.focusedWindow(), editor, 3000);
-        type(x, QStringLiteral("mine"));        // keyword box has the focus
-        key(x, QStringLiteral("Tab"));          // hotkey list
-        type(x, QStringLiteral("M"));           // picks "M"
-        key(x, QStringLiteral("Tab"));          // action box
+        type(x, QStringLiteral("mine")); // keyword box has the focus
+        key(x, QStringLiteral("Tab"));   // hotkey list
+        type(x, QStringLiteral("M"));    // picks "M"
+        key(x, QStringLiteral("Tab"));   // action box
         type(x, script);
         x.screenshot(QStringLiteral("editor-add"));
         key(x, QStringLiteral("Return"));
@@ -99,8 +100,8 @@ private slots:
         QVERIFY2(x.ok(), qPrintable(x.error()));
         QVERIFY2(showMainWindow(x), qPrintable(x.error()));
         key(x, QStringLiteral("F1"));
-        QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("Help for Dudud Adadadiz")).size(),
-                                  1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            x.visibleWindows(QStringLiteral("Help for Dudud Adadadiz")).size(), 1, 5000);
         x.screenshot(QStringLiteral("help-contents"));
     }
 
@@ -111,8 +112,8 @@ private slots:
         QVERIFY2(showMainWindow(x), qPrintable(x.error()));
         const QString w = x.visibleWindows(mainTitle).first();
         key(x, QStringLiteral("ctrl+b"));
-        QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("About ZIZI Dudud Adadadiz")).size(),
-                                  1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            x.visibleWindows(QStringLiteral("About ZIZI Dudud Adadadiz")).size(), 1, 5000);
         x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), w});
         key(x, QStringLiteral("ctrl+b"));
         QTest::qWait(500);
@@ -127,10 +128,11 @@ private slots:
         QElapsedTimer t;
         t.start();
         QTRY_COMPARE_WITH_TIMEOUT(x.focusedWindow(), about, 2000);
-        qInfo("About box active again %lld ms after the click (including the queries)", t.elapsed());
+        qInfo("About box active again %lld ms after the click (including the queries)",
+              t.elapsed());
         key(x, QStringLiteral("Escape"));
-        QTRY_VERIFY_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("About ZIZI Dudud Adadadiz")).isEmpty(),
-                                 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            x.visibleWindows(QStringLiteral("About ZIZI Dudud Adadadiz")).isEmpty(), 3000);
     }
 };
 

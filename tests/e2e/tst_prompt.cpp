@@ -44,8 +44,9 @@ struct Running
         if (!x.ok())
             return;
         x.writeLoggingScript(QStringLiteral("notes.sh"), QStringLiteral("notes"));
-        x.writeEntryFile("[count]\nc=1\n[1]\nAction=" + x.path(QStringLiteral("notes.sh")).toUtf8() +
-                         "\nHotkey=\nKeyword=notes\n");
+        x.writeEntryFile(
+            "[count]\nc=1\n[1]\nAction=" + x.path(QStringLiteral("notes.sh")).toUtf8() +
+            "\nHotkey=\nKeyword=notes\n");
         if (!x.startApp())
             return;
         other.setProcessEnvironment(x.environment());
@@ -127,7 +128,8 @@ private slots:
         // Clicking the other application hides the prompt within a tick or two.
         const QRect g = r.x.geometry(r.otherWindow);
         r.x.xdotool({QStringLiteral("mousemove"), QString::number(g.center().x()),
-                     QString::number(g.center().y()), QStringLiteral("click"), QStringLiteral("1")});
+                     QString::number(g.center().y()), QStringLiteral("click"),
+                     QStringLiteral("1")});
         QElapsedTimer t;
         t.start();
         QTRY_VERIFY_WITH_TIMEOUT(titled(r.x).prompts.isEmpty(), 2000);

@@ -26,10 +26,11 @@ QStringList promptWindows(const E2eSession &x)
 /// Whether a popup (an override-redirect window of the program) is on the screen.
 bool popupVisible(const E2eSession &x)
 {
-    return x.run(QStringLiteral("sh"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("for w in $(xdotool search --onlyvisible --class dudud-adadadiz); "
-                                 "do xwininfo -id $w; done")})
+    return x
+        .run(QStringLiteral("sh"),
+             {QStringLiteral("-c"),
+              QStringLiteral("for w in $(xdotool search --onlyvisible --class dudud-adadadiz); "
+                             "do xwininfo -id $w; done")})
         .contains(QLatin1String("Override Redirect State: yes"));
 }
 
@@ -100,11 +101,12 @@ private slots:
     {
         E2eSession x;
         QVERIFY2(x.ok(), qPrintable(x.error()));
-        QVERIFY2(x.startApp(), qPrintable(x.error()));
+        QVERIFY2(x.startApp({QStringLiteral("QT_LOGGING_RULES=dudud.tray.debug=true")}),
+                 qPrintable(x.error()));
         QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 1, 10000);
-        QVERIFY(clickIcon(x, {QStringLiteral("--repeat"), QStringLiteral("2"),
-                              QStringLiteral("--delay"), QStringLiteral("80"),
-                              QStringLiteral("1")}));
+        QVERIFY(
+            clickIcon(x, {QStringLiteral("--repeat"), QStringLiteral("2"),
+                          QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")}));
         QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(mainTitle).size(), 1, 5000);
         const QRect g = x.geometry(x.visibleWindows(mainTitle).first());
         QVERIFY2(qAbs(g.center().x() - 640) <= 20 && qAbs(g.center().y() - 400) <= 40,

@@ -329,7 +329,11 @@ void TstForm2::timerHidesWhenNoWindowIsActive()
     QApplication::setActiveWindow(nullptr);
     QCOMPARE(QApplication::activeWindow(), nullptr);
     QTRY_VERIFY_WITH_TIMEOUT(!p->isVisible(), 200);
-    QVERIFY(p->Timer1.isActive()); // keeps ticking harmlessly while hidden
+    // Hidden, the timer rests (there is nothing to hide) and runs again with the next show.
+    QVERIFY(!p->Timer1.isActive());
+    fx.f.qlauncher_Click();
+    QVERIFY(p->isVisible());
+    QVERIFY(p->Timer1.isActive());
 }
 
 void TstForm2::timerStartsWithFirstActivation()

@@ -236,14 +236,16 @@ void X11Keyboard::onReadable()
 
 bool X11Keyboard::readState(KeyState &state, QString *error)
 {
-    const QString lostMessage =
-        QStringLiteral("The connection to the X server %1 was lost: the hotkeys no longer work.")
+    auto lostMessage = [this] {
+        return QStringLiteral(
+                   "The connection to the X server %1 was lost: the hotkeys no longer work.")
             .arg(displayLabel(m_displayName));
+    };
     // The presses drained here are in this very snapshot: no need to ask for another.
     if (!m_dpy || m_lost || !drainEvents(false)) {
         m_reported = true;
         if (error)
-            *error = m_dpy ? lostMessage : QStringLiteral("The keyboard was not acquired.");
+            *error = m_dpy ? lostMessage() : QStringLiteral("The keyboard was not acquired.");
         return false;
     }
     // The raw events tell every press and release, so with nothing down and nothing pressed
@@ -258,7 +260,7 @@ bool X11Keyboard::readState(KeyState &state, QString *error)
     if (m_lost) {
         m_reported = true;
         if (error)
-            *error = lostMessage;
+            *error = lostMessage();
         return false;
     }
     KeyState down;
