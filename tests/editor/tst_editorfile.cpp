@@ -1,0 +1,262 @@
+// The editor and Remove against a real entry file: the bytes on disk after each change,
+// and a write the file system refuses.
+
+#include "editor/dialog.h"
+#include "entries/ini.h"
+#include "mainwindow/form1.h"
+#include "platform/fake/fakeplatform.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray kThree = "[count]\n"
+                          "c=3\n"
+                          "[1]\n"
+                          "Action=/home/u/notes.txt\n"
+                          "Hotkey=N\n"
+                          "Keyword=notes\n"
+                          "[2]\n"
+                          "Action=http://example.org\n"
+                          "Hotkey=F5\n"
+                          "Keyword=web\n"
+                          "[3]\n"
+                          "Action=/usr/bin/calc\n"
+                          "Hotkey=Q\n"
+                          "Keyword=\n";
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<no file>");
+    return f.readAll();
+}
+
+/// A main window over a real "DAzad.ini" in a temporary folder.
+struct Env
+{
+    QTemporaryDir dir;
+    fake::FakePlatform fp;
+    std::unique_ptr<Form1> f;
+    QString path;
+
+    explicit Env(const QByteArray &file)
+    {
+        setProgramDirForTesting(dir.path());
+        path = entryFilePath();
+        if (!file.isNull()) {
+            QFile out(path);
+            if (out.open(QIODevice::WriteOnly))
+                out.write(file);
+        }
+        f = std::make_unique<Form1>(std::move(fp.bundle));
+        f->reload(1);
+    }
+    ~Env()
+    {
+        f.reset();
+        setProgramDirForTesting(QString());
+    }
+    QByteArray bytes() const { return readAll(path); }
+    void select(int row) { f->reload(row); }
+};
+
+/// Takes write permission on the entry file's folder away for as long as it lives: as root,
+/// by acting as an unprivileged user (root ignores permission bits); otherwise by the bits.
+class ReadOnlyFolder
+{
+public:
+    explicit ReadOnlyFolder(const QString &dir, const QString &file) : m_dir(dir), m_file(file)
+    {
+        ::chmod(QFile::encodeName(m_dir).constData(), 0555);
+        ::chmod(QFile::encodeName(m_file).constData(), 0444);
+        if (::geteuid() == 0)
+            m_dropped = ::seteuid(65534) == 0;
+    }
+    ~ReadOnlyFolder()
+    {
+        if (m_dropped && ::seteuid(0) != 0)
+            qFatal("could not return to root");
+        ::chmod(QFile::encodeName(m_dir).constData(), 0755);
+        ::chmod(QFile::encodeName(m_file).constData(), 0644);
+    }
+    bool effective() const { return ::geteuid() != 0; }
+
+private:
+    QString m_dir;
+    QString m_file;
+    bool m_dropped = false;
+};
+
+} // namespace
+
+class TestEditorFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void add_data();
+    void add();
+    void modify();
+    void remove_data();
+    void remove();
+    void failedSaveLeavesFileAndEditor();
+    void failedRemoveLeavesFileAndList();
+};
+
+void TestEditorFile::add_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<int>("hotkey");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("no file: the count comes first")
+        << QByteArray() << "notes" << 0 << "C:/notes.txt"
+        << QByteArray("[count]\nc=1\n[1]\nAction=C:/notes.txt\nHotkey=\nKeyword=notes\n");
+    QByteArray fourth = kThree;
+    fourth.replace("c=3", "c=4");
+    fourth += "[4]\nAction=/bin/x y\nHotkey=F12\nKeyword=\n";
+    QTest::newRow("count 3: section 4") << kThree << "" << 48 << "/bin/x y" << fourth;
+
+    QByteArray leftOver = kThree;
+    leftOver.replace("c=3", "c=2");
+    QByteArray taken = leftOver;
+    taken.replace("Action=/usr/bin/calc\nHotkey=Q\nKeyword=\n",
+                  "Action=/opt/new\nHotkey=\nKeyword=fresh\n");
+    taken.replace("c=2", "c=3");
+    QTest::newRow("over a left-over section with a stale hotkey")
+        << leftOver << "fresh" << 0 << "/opt/new" << taken;
+}
+
+void TestEditorFile::add()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, keyword);
+    QFETCH(int, hotkey);
+    QFETCH(QString, action);
+    QFETCH(QByteArray, after);
+    Env e(before);
+    e.f->Add_Click();
+    Dialog *d = e.f->editor();
+    d->txtkeyword->setText(keyword);
+    d->cmbhotkey->setCurrentIndex(hotkey);
+    d->txtaction->setText(action);
+    d->OKButton_Click();
+    QVERIFY(e.fp.dialogs->messages.isEmpty());
+    QVERIFY(!e.f->editor());
+    QCOMPARE(e.bytes(), after);
+}
+
+void TestEditorFile::modify()
+{
+    Env e(kThree);
+    e.select(2);
+    e.f->Modify_Click();
+    Dialog *d = e.f->editor();
+    QCOMPARE(d->cmbhotkey->currentText(), QStringLiteral("F5"));
+    d->cmbhotkey->setCurrentIndex(0);
+    d->txtaction->setText(QStringLiteral("line\nbreak"));
+    d->OKButton_Click();
+    QByteArray after = kThree;
+    after.replace("Action=http://example.org\nHotkey=F5\n", "Action=line break\nHotkey=\n");
+    QCOMPARE(e.bytes(), after);
+    QCOMPARE(e.f->tables.Action.at(1), QStringLiteral("line break"));
+}
+
+void TestEditorFile::remove_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<int>("rows");
+
+    QByteArray first = "[count]\n"
+                       "c=2\n"
+                       "[1]\n"
+                       "Action=http://example.org\n"
+                       "Hotkey=F5\n"
+                       "Keyword=web\n"
+                       "[2]\n"
+                       "Action=/usr/bin/calc\n"
+                       "Hotkey=Q\n"
+                       "Keyword=\n"
+                       "[3]\n"
+                       "Action=/usr/bin/calc\n"
+                       "Hotkey=Q\n"
+                       "Keyword=\n";
+    QTest::newRow("entry 1 of 3") << kThree << 1 << first << 2;
+    QByteArray last = kThree;
+    last.replace("c=3", "c=2");
+    QTest::newRow("last entry: only the count") << kThree << 3 << last << 2;
+    const QByteArray only = "[count]\r\nc=1\r\n[1]\r\nAction=/a\r\nKeyword=k\r\n";
+    QByteArray none = only;
+    none.replace("c=1", "c=0");
+    QTest::newRow("only entry, CRLF file") << only << 1 << none << 0;
+}
+
+void TestEditorFile::remove()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(int, n);
+    QFETCH(QByteArray, after);
+    QFETCH(int, rows);
+    Env e(before);
+    e.select(n);
+    e.f->Remove_Click();
+    QCOMPARE(e.fp.dialogs->messages.size(), 1);
+    QCOMPARE(e.bytes(), after);
+    QCOMPARE(e.f->tables.list()->rowCount(), rows);
+}
+
+void TestEditorFile::failedSaveLeavesFileAndEditor()
+{
+    Env e(kThree);
+    e.f->Add_Click();
+    Dialog *d = e.f->editor();
+    d->txtkeyword->setText(QStringLiteral("new"));
+    d->txtaction->setText(QStringLiteral("/new"));
+    {
+        ReadOnlyFolder ro(e.dir.path(), e.path);
+        if (!ro.effective())
+            QSKIP("cannot act as an unprivileged user");
+        d->OKButton_Click();
+    }
+    QCOMPARE(e.fp.dialogs->messages.size(), 1);
+    QVERIFY(e.fp.dialogs->messages.first().text.contains(e.path));
+    QCOMPARE(e.f->editor(), d);
+    QCOMPARE(d->txtkeyword->text(), QStringLiteral("new"));
+    QCOMPARE(e.bytes(), kThree);
+    QCOMPARE(e.f->tables.list()->rowCount(), 3);
+}
+
+void TestEditorFile::failedRemoveLeavesFileAndList()
+{
+    Env e(kThree);
+    e.select(1);
+    {
+        ReadOnlyFolder ro(e.dir.path(), e.path);
+        if (!ro.effective())
+            QSKIP("cannot act as an unprivileged user");
+        e.f->Remove_Click();
+    }
+    QCOMPARE(e.fp.dialogs->messages.size(), 2);
+    QVERIFY(e.fp.dialogs->messages.at(1).text.contains(e.path));
+    QCOMPARE(e.bytes(), kThree);
+    QCOMPARE(e.f->tables.list()->rowCount(), 3);
+    QCOMPARE(e.f->selectedRow(), 1);
+}
+
+QTEST_MAIN(TestEditorFile)
+#include "tst_editorfile.moc"
