@@ -15,6 +15,9 @@
 
 #include <memory>
 
+#include <cerrno>
+#include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -234,7 +237,9 @@ void TestEditorFile::failedSaveLeavesFileAndEditor()
         d->OKButton_Click();
     }
     QCOMPARE(e.fp.dialogs->messages.size(), 1);
-    QVERIFY(e.fp.dialogs->messages.first().text.contains(e.path));
+    const QString text = e.fp.dialogs->messages.first().text;
+    QVERIFY2(text.contains(e.path) && text.contains(QString::fromLocal8Bit(strerror(EACCES))),
+             qPrintable(text));
     QCOMPARE(e.f->editor(), d);
     QCOMPARE(d->txtkeyword->text(), QStringLiteral("new"));
     QCOMPARE(e.bytes(), kThree);
@@ -252,7 +257,9 @@ void TestEditorFile::failedRemoveLeavesFileAndList()
         e.f->Remove_Click();
     }
     QCOMPARE(e.fp.dialogs->messages.size(), 2);
-    QVERIFY(e.fp.dialogs->messages.at(1).text.contains(e.path));
+    const QString text = e.fp.dialogs->messages.at(1).text;
+    QVERIFY2(text.contains(e.path) && text.contains(QString::fromLocal8Bit(strerror(EACCES))),
+             qPrintable(text));
     QCOMPARE(e.bytes(), kThree);
     QCOMPARE(e.f->tables.list()->rowCount(), 3);
     QCOMPARE(e.f->selectedRow(), 1);
