@@ -13,6 +13,22 @@
 namespace {
 const QString kKeywordTip = QStringLiteral("You should at least enter a word or hotkey");
 const QString kActionTip = QStringLiteral("Type the URL of a webpage or the path of a file");
+
+/// The largest point size, up to the labels' own, at which every label's text fits the
+/// width it has.
+qreal fittingPointSize(const QList<QPair<QLabel *, int>> &labels)
+{
+    QFont f = labels.first().first->font();
+    qreal size = f.pointSizeF();
+    for (const auto &[label, width] : labels) {
+        while (size > 6 && QFontMetricsF(f).horizontalAdvance(label->text()) > width) {
+            size -= 0.5;
+            f.setPointSizeF(size);
+        }
+    }
+    return size;
+}
+
 } // namespace
 
 Dialog::Dialog(Form1 &main)
@@ -66,6 +82,17 @@ Dialog::Dialog(Form1 &main)
     place(Label4, "Label4", 8, 109, 50, 14);
     // Label3 is drawn first so that the list, which overlaps its right end, stays on top.
     Label3->lower();
+    // The sizes were made for a narrower font than most desktops use: rather than grow past
+    // them, the labels take a smaller size of the same font when their texts do not fit.
+    const qreal labelSize = fittingPointSize({{Label1, Label1->width()},
+                                              {Label2, Label2->width()},
+                                              {Label3, cmbhotkey->x() - Label3->x()},
+                                              {Label4, Label4->width()}});
+    for (QLabel *l : {Label1, Label2, Label3, Label4}) {
+        QFont f = l->font();
+        f.setPointSizeF(labelSize);
+        l->setFont(f);
+    }
 
     setTabOrder(txtkeyword, cmbhotkey);
     setTabOrder(cmbhotkey, txtaction);

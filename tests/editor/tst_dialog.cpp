@@ -220,6 +220,12 @@ void TestDialog::window()
     QVERIFY(!d->parentWidget());
     QVERIFY(d->testAttribute(Qt::WA_DeleteOnClose));
     QVERIFY(d->OKButton->isDefault());
+    // The labels' texts are whole at the design sizes (Label3 up to the list it stands by).
+    for (QLabel *l : {d->Label1, d->Label2, d->Label4})
+        QVERIFY2(QFontMetrics(l->font()).horizontalAdvance(l->text()) <= l->width(),
+                 qPrintable(l->objectName()));
+    QVERIFY(QFontMetrics(d->Label3->font()).horizontalAdvance(d->Label3->text()) <=
+            d->cmbhotkey->x() - d->Label3->x());
     // The main window stays usable: a second command reaches the same, single editor.
     e.f->Add_Click();
     QCOMPARE(e.editor(), d);
