@@ -11,6 +11,7 @@
 //
 //   bench_app [runs=5] [presses=50] [idle-seconds=60]
 
+#include "benchfigures.h"
 #include "harness.h"
 
 #include <QCoreApplication>
@@ -27,26 +28,6 @@
 
 namespace {
 
-double nowMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-struct Stats
-{
-    double median = 0, p95 = 0;
-};
-
-Stats stats(QList<double> v)
-{
-    if (v.isEmpty())
-        return {};
-    std::sort(v.begin(), v.end());
-    auto at = [&](double q) { return v[qMin(int(v.size()) - 1, int(q * (v.size() - 1) + 0.5))]; };
-    return {at(0.5), at(0.95)};
-}
 
 double rssMb(qint64 pid)
 {

@@ -6,6 +6,7 @@
 //
 //   bench_prompt [runs=30]
 
+#include "benchfigures.h"
 #include "harness.h"
 
 #include <QCoreApplication>
@@ -22,27 +23,6 @@
 
 namespace {
 
-double nowMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-struct Stats
-{
-    double median = -1, p95 = -1;
-    int n = 0;
-};
-
-Stats stats(QList<double> v)
-{
-    if (v.isEmpty())
-        return {};
-    std::sort(v.begin(), v.end());
-    auto at = [&](double q) { return v[qMin(int(v.size()) - 1, int(q * (v.size() - 1) + 0.5))]; };
-    return {at(0.5), at(0.95), int(v.size())};
-}
 
 QByteArray className(Display *d, Window w)
 {

@@ -1,0 +1,32 @@
+#pragma once
+
+// Small helpers shared by the whole-program benchmarks.
+
+#include <QList>
+
+#include <algorithm>
+#include <ctime>
+
+/// Wall-clock milliseconds, comparable with the stamps that action scripts write.
+inline double nowMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+struct Stats
+{
+    double median = -1, p95 = -1;
+    int n = 0;
+};
+
+/// Median and 95th percentile (nearest rank) of @p v.
+inline Stats stats(QList<double> v)
+{
+    if (v.isEmpty())
+        return {};
+    std::sort(v.begin(), v.end());
+    auto at = [&](double q) { return v[qMin(int(v.size()) - 1, int(q * (v.size() - 1) + 0.5))]; };
+    return {at(0.5), at(0.95), int(v.size())};
+}
