@@ -28,7 +28,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dudud-adadadiz"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Dudud Adadadiz"));
+    // No display name: Qt would append it to every caption ("Add... — Dudud Adadadiz").
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;

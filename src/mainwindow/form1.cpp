@@ -51,7 +51,8 @@ Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
     ListView1->setModel(tables.list());
     ListView1->header()->setSectionsMovable(false);
     ListView1->header()->setStretchLastSection(false);
-    const int third = ListView1->width() / 3;
+    // A third of the list's inner width each, so the three fill it without a scroll bar.
+    const int third = (ListView1->width() - 2 * ListView1->frameWidth()) / 3;
     for (int c = 0; c < 3; ++c)
         ListView1->header()->resizeSection(c, third);
 

@@ -2,6 +2,7 @@
 #include "platform/qt/qtbackends.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 
 namespace platform {
@@ -24,6 +25,12 @@ public:
         } else {
             box.setStandardButtons(QMessageBox::Ok);
             box.setDefaultButton(QMessageBox::Ok);
+        }
+        // Wide enough for the window manager to show the whole caption on the title bar.
+        if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
+            const int title = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 140;
+            grid->addItem(new QSpacerItem(title, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                          grid->rowCount(), 0, 1, grid->columnCount());
         }
         const int r = box.exec();
         if ((style & 0xF) == MbYesNo)
