@@ -217,9 +217,6 @@ private slots:
     void init();
     void cleanup();
     void openedWhileAnotherApplicationHasTheKeyboard();
-    void unknownKeyword();
-    void escapeKeepsIt();
-    void clickingAnotherApplicationHidesIt();
     void quickReopenTakesNewCopies();
     void activationRequestAlone();
     void withoutWindowManager(); // last: it ends the window manager
@@ -282,43 +279,6 @@ void TstPromptFocus::openedWhileAnotherApplicationHasTheKeyboard()
 
     // Every later opening gets the keyboard as well.
     QVERIFY(openFromOther());
-}
-
-void TstPromptFocus::unknownKeyword()
-{
-    QVERIFY(openFromOther());
-    Form2 *p = m_f->prompt();
-    XSession::run("xdotool", {"type", "--delay", "10", "nothing"});
-    XSession::run("xdotool", {"key", "Return"});
-    QTRY_COMPARE(m_fp->dialogs->messages.size(), 1);
-    QCOMPARE(m_fp->dialogs->messages.first().text,
-             QStringLiteral("The Keyword you entered doesn't exist!"));
-    QVERIFY(!p->isVisible());
-    QVERIFY(m_fp->shell->calls.isEmpty());
-}
-
-void TstPromptFocus::escapeKeepsIt()
-{
-    QVERIFY(openFromOther());
-    Form2 *p = m_f->prompt();
-    XSession::run("xdotool", {"type", "--delay", "10", "no"});
-    XSession::run("xdotool", {"key", "Escape"});
-    QTest::qWait(300);
-    QVERIFY(p->isVisible());
-    QCOMPARE(session->focusedWindow(), quint64(p->winId()));
-    QCOMPARE(p->Text1->text(), QStringLiteral("no"));
-}
-
-void TstPromptFocus::clickingAnotherApplicationHidesIt()
-{
-    QVERIFY(openFromOther());
-    Form2 *p = m_f->prompt();
-    XSession::run("xdotool", {"mousemove", "--window", session->otherWindow, "20", "20"});
-    QElapsedTimer t;
-    t.start();
-    XSession::run("xdotool", {"click", "1"}); // some tens of ms go to starting the tool
-    QTRY_VERIFY_WITH_TIMEOUT(!p->isVisible(), 2000);
-    qInfo("hidden %lld ms after the click tool was started", t.elapsed());
 }
 
 void TstPromptFocus::quickReopenTakesNewCopies()
