@@ -180,10 +180,7 @@ bool Form1::Form_Load()
 
     connect(&keyboard(), &platform::KeyboardDevice::keyPressed, this, &Form1::Timer1_Timer,
             Qt::QueuedConnection);
-    connect(&keyboard(), &platform::KeyboardDevice::failed, this, [this](const QString &why) {
-        dialogs().messageBox(this, why, platform::MbOk | platform::MbIconStop);
-        exit1();
-    });
+    connect(&keyboard(), &platform::KeyboardDevice::failed, this, &Form1::keyboardFailed);
     Timer1.start();
     return true;
 }
@@ -243,10 +240,10 @@ void Form1::Timer1_Timer()
 {
     platform::KeyState state{};
     QString error;
+    if (m_keyboardFailed)
+        return;
     if (!keyboard().readState(state, &error)) {
-        Timer1.stop();
-        dialogs().messageBox(this, error, platform::MbOk | platform::MbIconStop);
-        exit1();
+        keyboardFailed(error);
         return;
     }
     const HotkeyMonitor::Decision d = m_monitor.tick(state, s);
@@ -254,6 +251,18 @@ void Form1::Timer1_Timer()
         qlauncher_Click();
     for (const QString &k : d.keys)
         check(k);
+}
+
+void Form1::keyboardFailed(const QString &why)
+{
+    // Told once: the message box is modal, and the ticks that run meanwhile would find the
+    // device failing again.
+    if (m_keyboardFailed)
+        return;
+    m_keyboardFailed = true;
+    Timer1.stop();
+    dialogs().messageBox(this, why, platform::MbOk | platform::MbIconStop);
+    exit1();
 }
 
 void Form1::exit1()

@@ -110,6 +110,7 @@ private:
     void Form_Resize();
     void restoreWindowState();
     void minimise();
+    void keyboardFailed(const QString &why);
     void Form_Unload(bool &Cancel);
     void buildMenus();
     void setupTrayMenu();
@@ -121,6 +122,7 @@ private:
     QPointer<frmAbout> m_about;
     bool m_loaded = false;
     bool m_restoring = false;
+    bool m_keyboardFailed = false;
 
     friend class Dialog;
 };

@@ -281,6 +281,22 @@ private slots:
         QCOMPARE(h.ended, 1);
     }
 
+    void keyboardLostWhileRunningIsReportedOnce()
+    {
+        Harness h;
+        QVERIFY(h.form->Form_Load());
+        h.fp.keyboard->failReadWith = QStringLiteral("The keyboard is gone.");
+        // The device reports the loss by its signal; the ticks that come meanwhile find it
+        // failing as well, and a key press asks for a tick at once.
+        emit h.fp.keyboard->failed(QStringLiteral("The keyboard is gone."));
+        h.form->Timer1_Timer();
+        h.fp.keyboard->tap(0x31);
+        QTest::qWait(400);
+        QCOMPARE(h.fp.dialogs->messages.size(), 1);
+        QCOMPARE(h.ended, 1);
+        QVERIFY(!h.form->Timer1.isActive());
+    }
+
     void checkOpensEveryMatchingEntryThroughTheLaunchRule()
     {
         Harness h("[count]\nc=3\n[1]\nAction=/a\nHotkey=n\n[2]\nAction=FTP://b\nHotkey=N\n"
