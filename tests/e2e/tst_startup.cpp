@@ -30,6 +30,18 @@ private slots:
         const QString icon = x.trayIconsOfApp().first();
         QVERIFY2(netWmName(x, icon).contains(QLatin1String("\"Dudud Adadadiz\"")),
                  qPrintable(netWmName(x, icon)));
+        // Resting the pointer on the icon shows its tip in a tooltip window of the program.
+        const QRect g = x.geometry(QString::number(icon.toULongLong(nullptr, 16)));
+        x.xdotool({QStringLiteral("mousemove"), QString::number(g.center().x()),
+                   QString::number(g.center().y())});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            x.run(QStringLiteral("sh"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("for w in $(xdotool search --onlyvisible --class "
+                                  "dudud-adadadiz); do xprop -id $w _NET_WM_WINDOW_TYPE; done")})
+                .contains(QLatin1String("_NET_WM_WINDOW_TYPE_TOOLTIP")),
+            5000);
+        x.xdotool({QStringLiteral("mousemove"), QStringLiteral("10"), QStringLiteral("10")});
         // Still running, still one icon a moment later.
         QTest::qWait(500);
         QCOMPARE(x.app()->state(), QProcess::Running);

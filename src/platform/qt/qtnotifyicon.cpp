@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QWidget>
 
 #include <X11/Xlib.h>
 
@@ -143,6 +144,12 @@ private:
             m_icon->setContextMenu(m_menu);
         connect(m_icon, &QSystemTrayIcon::activated, this, &QtNotifyIcon::activated);
         m_icon->show();
+        // The embedded icon window is named by the tip too, so that a tray that lists its
+        // icons by name (and assistive tools) shows "Dudud Adadadiz" and not the binary's name.
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->inherits("QSystemTrayIconSys"))
+                w->setWindowTitle(m_data.szTip);
+        }
     }
 
     void activated(QSystemTrayIcon::ActivationReason reason)
