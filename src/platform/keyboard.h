@@ -32,11 +32,20 @@ public:
     /// A short name for messages and logs ("X11", "evdev", "scripted").
     virtual QString name() const = 0;
 
+protected:
+    /// Emits failed(@p why) from the event loop, unless the failure has been told already:
+    /// by an earlier call, or by a failing readState() that called failureTold().
+    void tellFailureOnce(const QString &why);
+    void failureTold() { m_failureTold = true; }
+
 signals:
     /// A key went down: the owner may read a snapshot now instead of at the next tick.
     void keyPressed();
     /// The device stopped working while running (connection lost, keyboard gone).
     void failed(const QString &error);
+
+private:
+    bool m_failureTold = false;
 };
 
 /// Chooses the device for this session: DUDUD_KEYBOARD=x11|evdev forces one; otherwise

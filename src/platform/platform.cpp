@@ -1,5 +1,6 @@
-#include "platform/profile.h"
+#include "platform/keyboard.h"
 #include "platform/linux/fileprofile.h"
+#include "platform/profile.h"
 
 namespace platform {
 
@@ -18,6 +19,20 @@ Profile &profile()
 void setProfile(Profile *p)
 {
     g_profile = p;
+}
+
+void KeyboardDevice::tellFailureOnce(const QString &why)
+{
+    // Told once: by readState() if a tick comes first, else by the signal.
+    QMetaObject::invokeMethod(
+        this,
+        [this, why] {
+            if (!m_failureTold) {
+                m_failureTold = true;
+                emit failed(why);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace platform

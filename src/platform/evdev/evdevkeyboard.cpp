@@ -206,17 +206,7 @@ void EvdevKeyboard::reportGone()
     if (m_failed)
         return;
     m_failed = true;
-    const QString why = goneMessage();
-    // Reported once: by readState() if a tick comes first, else by the signal.
-    QMetaObject::invokeMethod(
-        this,
-        [this, why] {
-            if (!m_reported) {
-                m_reported = true;
-                emit failed(why);
-            }
-        },
-        Qt::QueuedConnection);
+    tellFailureOnce(goneMessage());
 }
 
 QString EvdevKeyboard::goneMessage() const
@@ -294,7 +284,7 @@ bool EvdevKeyboard::readState(KeyState &state, QString *error)
     }
     if (m_nodes.empty()) {
         m_failed = true;
-        m_reported = true;
+        failureTold();
         if (error)
             *error = goneMessage();
         return false;

@@ -60,7 +60,6 @@ private:
     QHash<QString, int> m_pending; ///< node -> attempts left while udev sets its permissions
     QTimer m_retryTimer;
     bool m_failed = false;
-    bool m_reported = false;
 };
 
 } // namespace platform

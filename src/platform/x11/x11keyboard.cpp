@@ -236,14 +236,9 @@ void X11Keyboard::onReadable()
 
 bool X11Keyboard::readState(KeyState &state, QString *error)
 {
-    auto lostMessage = [this] {
-        return QStringLiteral(
-                   "The connection to the X server %1 was lost: the hotkeys no longer work.")
-            .arg(displayLabel(m_displayName));
-    };
     // The presses drained here are in this very snapshot: no need to ask for another.
     if (!m_dpy || m_lost || !drainEvents(false)) {
-        m_reported = true;
+        failureTold();
         if (error)
             *error = m_dpy ? lostMessage() : QStringLiteral("The keyboard was not acquired.");
         return false;
@@ -258,7 +253,7 @@ bool X11Keyboard::readState(KeyState &state, QString *error)
     XQueryKeymap(m_dpy, keymap);
     m_sinceQuery.start();
     if (m_lost) {
-        m_reported = true;
+        failureTold();
         if (error)
             *error = lostMessage();
         return false;
@@ -280,19 +275,13 @@ void X11Keyboard::lose()
     m_lost = true;
     if (m_notifier)
         m_notifier->setEnabled(false);
-    const QString why =
-        QStringLiteral("The connection to the X server %1 was lost: the hotkeys no longer work.")
-            .arg(displayLabel(m_displayName));
-    // Reported once: by readState() if a tick comes first, else by the signal.
-    QMetaObject::invokeMethod(
-        this,
-        [this, why] {
-            if (!m_reported) {
-                m_reported = true;
-                emit failed(why);
-            }
-        },
-        Qt::QueuedConnection);
+    tellFailureOnce(lostMessage());
+}
+
+QString X11Keyboard::lostMessage() const
+{
+    return QStringLiteral("The connection to the X server %1 was lost: the hotkeys no longer work.")
+        .arg(displayLabel(m_displayName));
 }
 
 } // namespace platform

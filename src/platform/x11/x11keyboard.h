@@ -31,6 +31,7 @@ public:
     QString name() const override { return QStringLiteral("X11"); }
 
 private:
+    QString lostMessage() const;
     void onReadable();
     /// Handles every event already received, emitting keyPressed() for new presses if
     /// @p signalPresses. Returns false once the connection is gone.
@@ -45,7 +46,6 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     PressTracker m_tracker;
     bool m_lost = false;
-    bool m_reported = false;
     QElapsedTimer m_sinceQuery;
 };
 
