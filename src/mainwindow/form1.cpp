@@ -164,7 +164,7 @@ bool Form1::Form_Load()
         return false;
     }
     getinfo();
-    reload(0); // only selects: getinfo() has filled the list
+    selectRow(1);
     show();
 
     nid = platform::NotifyIconData();
@@ -197,15 +197,17 @@ void Form1::getinfo()
 
 void Form1::reload(int preferredRow)
 {
-    if (m_loaded || preferredRow != 0) {
-        tables.list()->clear();
-        tables.getinfo();
-    }
+    tables.list()->clear();
+    tables.getinfo();
+    selectRow(preferredRow);
+}
+
+void Form1::selectRow(int row)
+{
     const int rows = tables.list()->rowCount();
     if (rows == 0)
         return;
-    int row = preferredRow <= 0 ? 1 : qMin(preferredRow, rows);
-    const QModelIndex idx = tables.list()->index(row - 1, 0);
+    const QModelIndex idx = tables.list()->index(qBound(1, row, rows) - 1, 0);
     ListView1->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
                                                           QItemSelectionModel::Rows);
     ListView1->scrollTo(idx);

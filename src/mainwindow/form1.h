@@ -52,6 +52,8 @@ public:
     /// Clears the list, calls getinfo() and selects @p preferredRow (1-based; clamped to the
     /// last row; 0 selects the first), so the list has a selected row whenever it has rows.
     void reload(int preferredRow = 0);
+    /// Selects row @p row (1-based, clamped to the rows there are), when there are rows.
+    void selectRow(int row);
     bool set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList &actions) const;
     /// The 1-based index of the selected row, or 0 when none is selected.
     int selectedRow() const;
