@@ -1,28 +1,17 @@
+#include "launch/startup/singleinstance.h"
 #include "mainwindow/form1.h"
-#include "mainwindow/singleinstance.h"
 #include "platform/dialogs.h"
 #include "platform/helpviewer.h"
 #include "platform/keyboard.h"
 #include "platform/notifyicon.h"
-#include "platform/qt/qtbackends.h"
+#include "platform/process.h"
+#include "platform/profile.h"
+#include "platform/backends.h"
 #include "platform/shell.h"
+#include "platform/windowfocus.h"
+#include "ui/programicon.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-int g_signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -42,26 +31,14 @@ int main(int argc, char *argv[])
     bundle.notifyIcon = platform::createNotifyIcon();
     bundle.dialogs = platform::createDialogs();
     bundle.helpViewer = platform::createHelpViewer();
+    bundle.windowFocus = platform::createWindowFocus();
+    bundle.profile = platform::createFileProfile();
 
     Form1 form1(std::move(bundle));
-    QApplication::setWindowIcon(Form1::programIcon());
+    QApplication::setWindowIcon(ui::programIcon());
 
     // SIGTERM and SIGINT leave like Exit, so no dead icon stays in the tray.
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-        QObject::connect(notifier, &QSocketNotifier::activated, &form1, [&form1] {
-            char buf[16];
-            while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
-            }
-            form1.exit1();
-        });
-        struct sigaction sa = {};
-        sa.sa_handler = onSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        sigaction(SIGTERM, &sa, nullptr);
-        sigaction(SIGINT, &sa, nullptr);
-    }
+    platform::onTerminationRequest(&form1, [&form1] { form1.exit1(); });
 
     QObject::connect(&instance, &SingleInstance::showRequested, &form1, &Form1::mwindow_Click);
 

@@ -7,7 +7,7 @@
 
 #include "entries/entrytables.h"
 #include "entries/ini.h"
-#include "platform/linux/fileprofile.h"
+#include "platform/ini/fileprofile.h"
 #include "platform/profile.h"
 
 #include <QCoreApplication>

@@ -1,18 +1,13 @@
 #include "about/frmabout.h"
 
+#include "ui/programicon.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-
-// The icon lives in the UI library's resources, which a static link drops unless something
-// asks for them.
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
 
 namespace {
 // Design lengths are in twips; 15 of them make a pixel at 96 dots per inch.
@@ -39,7 +34,6 @@ protected:
 
 frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
 {
-    initResources();
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About ZIZI Dudud Adadadiz"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -53,7 +47,7 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setGeometry(px(240), px(240), px(510), px(510));
     picIcon->setAlignment(Qt::AlignCenter);
-    picIcon->setPixmap(QIcon(QStringLiteral(":/icons/dudud.xpm")).pixmap(32, 32));
+    picIcon->setPixmap(ui::programIcon().pixmap(32, 32));
 
     lblTitle = new QLabel(QStringLiteral("ZIZI Dudud Adadadiz"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));

@@ -1,7 +1,7 @@
 #include "editor/dialog.h"
 
+#include "entries/entrytables.h"
 #include "entries/ini.h"
-#include "mainwindow/form1.h"
 #include "platform/dialogs.h"
 
 #include <QCloseEvent>
@@ -31,11 +31,11 @@ qreal fittingPointSize(const QList<QPair<QLabel *, int>> &labels)
 
 } // namespace
 
-Dialog::Dialog(Form1 &main)
+Dialog::Dialog(EditorHost &host)
     : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint),
-      m_main(main)
+      m_host(host)
 {
     setObjectName(QStringLiteral("Dialog"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -104,10 +104,6 @@ Dialog::Dialog(Form1 &main)
     connect(OKButton, &QPushButton::clicked, this, &Dialog::OKButton_Click);
     connect(CancelButton, &QPushButton::clicked, this, &Dialog::CancelButton_Click);
 
-    // The editor has no owner, so it does not die with the main window on its own; it must
-    // not outlive the window whose state it works on.
-    connect(&m_main, &QObject::destroyed, this, [this] { delete this; });
-
     Form_Load();
     txtkeyword->setFocus(Qt::OtherFocusReason);
 }
@@ -124,9 +120,9 @@ void Dialog::Fill_List()
 void Dialog::Form_Load()
 {
     Fill_List();
-    if (m_main.Modi) {
-        const int count = m_main.tables.count();
-        const int row = m_main.selectedRow();
+    if (m_host.modifyMode()) {
+        const int count = m_host.entryTables().count();
+        const int row = m_host.selectedRow();
         if (count > 0 && row >= 1 && row <= count) {
             edit_index = row;
             const QString path = entryFilePath();
@@ -140,7 +136,7 @@ void Dialog::Form_Load()
         }
         // Nothing to modify: an editor that OK could only aim at a made-up entry number is
         // of no use, so it opens as an empty Add instead.
-        m_main.Modi = false;
+        m_host.modifyMode() = false;
     }
     edit_index = 0;
     setWindowTitle(QStringLiteral("Add..."));
@@ -155,7 +151,7 @@ editor::EntryFields Dialog::fields() const
 
 void Dialog::cmdbrowse_Click()
 {
-    const QString file = m_main.dialogs().openFileName(this);
+    const QString file = m_host.dialogs().openFileName(this);
     if (!file.isEmpty())
         txtaction->setText(file);
 }
@@ -172,36 +168,32 @@ void Dialog::reject()
 
 void Dialog::OKButton_Click()
 {
-    const bool addMode = !m_main.Modi;
+    const bool addMode = !m_host.modifyMode();
     const editor::EntryFields f = fields();
-    const editor::Refusal refusal = editor::validate(f, addMode, m_main.tables, edit_index);
+    EntryTables &tables = m_host.entryTables();
+    const editor::Refusal refusal = editor::validate(f, addMode, tables, edit_index);
     if (refusal != editor::Refusal::None) {
-        m_main.dialogs().messageBox(this, editor::refusalMessage(refusal, m_main.s),
+        m_host.dialogs().messageBox(this, editor::refusalMessage(refusal, tables.s),
                                     platform::MbOk);
         return;
     }
 
-    int row = edit_index;
-    editor::WritePlan plan;
-    if (addMode) {
-        row = *editor::parseCount(m_main.s) + 1;
-        plan = editor::addPlan(row, f);
-    } else {
-        plan = editor::modifyPlan(edit_index, f);
-    }
+    const int row = addMode ? *entries::parseCount(tables.s) + 1 : edit_index;
+    const entries::WritePlan plan = addMode ? entries::addPlan(row, editor::storedValues(f))
+                                            : entries::modifyPlan(row, editor::storedValues(f));
     const QString path = entryFilePath();
-    const IniWriteResult written = editor::applyPlan(path, plan);
+    const platform::WriteResult written = entries::applyPlan(path, plan);
     if (!written.ok) {
         // Nothing reached the file: the user keeps the editor and everything typed.
-        m_main.dialogs().messageBox(this, editor::saveFailedMessage(path, written.error),
+        m_host.dialogs().messageBox(this, entries::saveFailedMessage(path, written.error),
                                     platform::MbOk | platform::MbIconStop);
         return;
     }
     if (!addMode) {
-        m_main.Modi = false;
+        m_host.modifyMode() = false;
         edit_index = 0;
     }
-    m_main.reload(row);
+    m_host.entrySaved(row);
     close();
 }
 
@@ -215,8 +207,7 @@ void Dialog::entryRemoved(int n)
 void Dialog::closeEvent(QCloseEvent *event)
 {
     // Not QDialog's handling, which would route the close box through reject() again.
-    m_main.Modi = false;
-    if (m_main.m_dialog == this)
-        m_main.m_dialog = nullptr;
+    m_host.modifyMode() = false;
+    m_host.editorClosed(this);
     event->accept();
 }

@@ -1,27 +1,28 @@
 #pragma once
 
-#include "editor/editorrules.h"
+#include "editor/editorhost.h"
+#include "editor/rules/editorrules.h"
 
 #include <QDialog>
 
-class Form1;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-/// The entry editor: adds an entry, or modifies the entry selected in the main window when
-/// Form1::Modi is set at load. Modeless and without owner; deletes itself when it closes,
-/// and every way of closing it (OK, Cancel, Escape, the close box) clears Form1::Modi.
+/// The entry editor: adds an entry, or modifies the entry selected in its host's list when
+/// the host's Modi is set at load. Modeless and without owner; deletes itself when it
+/// closes, and every way of closing it (OK, Cancel, Escape, the close box) clears Modi. The
+/// host deletes an editor still open when the host goes.
 class Dialog : public QDialog
 {
     Q_OBJECT
 public:
     /// Builds the window and runs Form_Load(); the caller shows it.
-    explicit Dialog(Form1 &main);
+    explicit Dialog(EditorHost &host);
     ~Dialog() override;
 
-    /// Fills the hotkey list and the fields for the mode in Form1::Modi.
+    /// Fills the hotkey list and the fields for the mode in Modi.
     void Form_Load();
     /// Puts the hotkey choices into cmbhotkey and selects "None".
     void Fill_List();
@@ -57,5 +58,5 @@ protected:
 private:
     editor::EntryFields fields() const;
 
-    Form1 &m_main;
+    EditorHost &m_host;
 };

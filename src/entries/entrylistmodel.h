@@ -29,7 +29,6 @@ public:
     void clear();
     /// Appends rows at the end, in one change notification.
     void appendRows(QList<Row> rows);
-    const Row &row(int i) const { return m_rows.at(i); }
 
 private:
     QList<Row> m_rows;

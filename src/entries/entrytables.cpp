@@ -1,18 +1,11 @@
 #include "entries/entrytables.h"
 
+#include "entries/entryfile.h"
 #include "entries/ini.h"
 
-int EntryTables::countOf(const QString &s)
+int EntryTables::count() const
 {
-    if (s.isEmpty() || s.size() > 5)
-        return 0;
-    int n = 0;
-    for (QChar c : s) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return 0;
-        n = n * 10 + (c.unicode() - '0');
-    }
-    return n <= 32767 ? n : 0;
+    return entries::parseCount(s).value_or(0);
 }
 
 QString EntryTables::hotkeyDisplay(const QString &hotkey)
@@ -38,11 +31,11 @@ void EntryTables::getinfo()
     for (int i = 1; i <= n; ++i) {
         const QString section = QString::number(i);
         EntryListModel::Row row;
-        row.action = ini_read(entryFilePath(), section, QStringLiteral("Action"), QString());
+        row.action = ini_read(path, section, QStringLiteral("Action"), QString());
         Action[i - 1] = row.action;
-        row.keyword = ini_read(entryFilePath(), section, QStringLiteral("Keyword"), QString());
+        row.keyword = ini_read(path, section, QStringLiteral("Keyword"), QString());
         Keyword[i - 1] = row.keyword;
-        const QString h = ini_read(entryFilePath(), section, QStringLiteral("Hotkey"), QString());
+        const QString h = ini_read(path, section, QStringLiteral("Hotkey"), QString());
         row.hotkey = hotkeyDisplay(h);
         Hotkey[i - 1] = h;
         rows.append(std::move(row));

@@ -33,10 +33,9 @@ public:
     /// and leaves the caller's tables alone.
     bool set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList &actions) const;
 
-    /// `s` as a number of entries: a whole decimal number from 0 to 32767, anything else
-    /// (a hand-edited "abc", "-3", "99999", " 4x") counts as no entries.
-    int count() const { return countOf(s); }
-    static int countOf(const QString &s);
+    /// `s` as a number of entries (entries::parseCount); text that is no number counts as
+    /// no entries.
+    int count() const;
 
     /// The hotkey as the list shows it.
     static QString hotkeyDisplay(const QString &hotkey);

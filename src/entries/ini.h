@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/profile.h"
+
 #include <QString>
 
 /// The only access to the entry file. Both go through platform::profile().
@@ -11,13 +13,8 @@ QString ini_read(const QString &path, const QString &section, const QString &key
 /// Stores @p value, with each CR and LF replaced by a space; the caller's text is unchanged.
 /// Returns whether the write reached the file (or, inside a group, was accepted into it) and
 /// otherwise why not.
-struct IniWriteResult
-{
-    bool ok = true;
-    QString error;
-};
-IniWriteResult ini_write(const QString &path, const QString &section, const QString &key,
-                         const QString &value);
+platform::WriteResult ini_write(const QString &path, const QString &section, const QString &key,
+                                const QString &value);
 
 /// "DAzad.ini" in the running program's own folder, built afresh for each call.
 QString entryFilePath();

@@ -1,7 +1,7 @@
 #include "launch/hotkeymonitor.h"
 
-#include "entries/entrytables.h"
-#include "platform/linux/keysnapshot.h"
+#include "entries/entryfile.h"
+#include "platform/keyboard.h"
 
 const WatchedKey *watchedKeys()
 {
@@ -46,7 +46,7 @@ HotkeyMonitor::Decision HotkeyMonitor::tick(const platform::KeyState &state, con
         m_f7Fired = true;
     }
 
-    if (EntryTables::countOf(s) <= 0)
+    if (entries::parseCount(s).value_or(0) <= 0)
         return d;
     if (!state[scancode::LControl] && !state[scancode::RControl])
         return d;

@@ -6,29 +6,28 @@
 #include "launch/actionlauncher.h"
 #include "platform/dialogs.h"
 #include "platform/helpviewer.h"
-#include "platform/keyboard.h"
+#include "platform/windowfocus.h"
+#include "platform/process.h"
+#include "platform/profile.h"
 #include "platform/shell.h"
 #include "prompt/form2.h"
+#include "ui/programicon.h"
 
 #include <QAction>
-#include <QLoggingCategory>
-
-Q_DECLARE_LOGGING_CATEGORY(lcTray)
-#include <QCloseEvent>
 #include <QHeaderView>
 #include <QMenuBar>
-#include <QScreen>
 #include <QTreeView>
-#include <QWindow>
 
-#include <unistd.h>
 
 Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
     : QMainWindow(parent), m_platform(std::move(bundle))
 {
+    // ini_read and ini_write reach the entry file through the bundle's profile.
+    platform::setProfile(m_platform.profile.get());
+
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ZIZI Dudud Adadadiz"));
-    setWindowIcon(programIcon());
+    setWindowIcon(ui::programIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
@@ -61,13 +60,21 @@ Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
 
     resize(514, 457 + menuBar()->sizeHint().height());
 
-    endProgram = [] { ::_exit(0); };
+    endProgram = [] { platform::endProcessNow(0); };
 
     Timer1.setInterval(150);
     connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The windows it opened have no owner, and work on this window's state.
+    delete m_form2.data();
+    delete m_dialog.data();
+    delete m_about.data();
+    if (&platform::profile() == m_platform.profile.get())
+        platform::setProfile(nullptr);
+}
 
 Form2 *Form1::prompt() const
 {
@@ -82,20 +89,6 @@ Dialog *Form1::editor() const
 frmAbout *Form1::about() const
 {
     return m_about;
-}
-
-// The resources live in a static library: nothing references them, so the linker would drop
-// them unless they are initialised by hand.
-static void initResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
-QIcon Form1::programIcon()
-{
-    static const bool initialised = (initResources(), true);
-    Q_UNUSED(initialised);
-    return QIcon(QStringLiteral(":/icons/dudud.xpm"));
 }
 
 QAction *Form1::action(const QString &name) const
@@ -156,40 +149,6 @@ void Form1::setupTrayMenu()
     mPopupSys->setDefaultAction(mwindow);
 }
 
-bool Form1::Form_Load()
-{
-    QString error;
-    if (!init_DI(&error)) {
-        dialogs().messageBox(this, error, platform::MbOk | platform::MbIconStop);
-        return false;
-    }
-    getinfo();
-    selectRow(1);
-    show();
-
-    nid = platform::NotifyIconData();
-    nid.hWnd = quintptr(winId());
-    nid.hIcon = windowIcon();
-    nid.szTip = QStringLiteral("Dudud Adadadiz");
-    notifyIcon().onEvent = [this](int code) { Form_MouseMove(code); };
-    notifyIcon().setContextMenu(mPopupSys);
-    notifyIcon().Shell_NotifyIconA(platform::NimAdd, nid);
-
-    minimise();
-    m_loaded = true;
-
-    connect(&keyboard(), &platform::KeyboardDevice::keyPressed, this, &Form1::Timer1_Timer,
-            Qt::QueuedConnection);
-    connect(&keyboard(), &platform::KeyboardDevice::failed, this, &Form1::keyboardFailed);
-    Timer1.start();
-    return true;
-}
-
-bool Form1::init_DI(QString *error)
-{
-    return keyboard().acquire(error);
-}
-
 void Form1::getinfo()
 {
     tables.getinfo();
@@ -238,111 +197,3 @@ void Form1::SHELL_internetlink(const QString &url)
     shell().openUrl(url);
 }
 
-void Form1::Timer1_Timer()
-{
-    platform::KeyState state{};
-    QString error;
-    if (m_keyboardFailed)
-        return;
-    if (!keyboard().readState(state, &error)) {
-        keyboardFailed(error);
-        return;
-    }
-    const HotkeyMonitor::Decision d = m_monitor.tick(state, s);
-    if (d.openPrompt)
-        qlauncher_Click();
-    for (const QString &k : d.keys)
-        check(k);
-}
-
-void Form1::keyboardFailed(const QString &why)
-{
-    // Told once: the message box is modal, and the ticks that run meanwhile would find the
-    // device failing again.
-    if (m_keyboardFailed)
-        return;
-    m_keyboardFailed = true;
-    Timer1.stop();
-    dialogs().messageBox(this, why, platform::MbOk | platform::MbIconStop);
-    exit1();
-}
-
-void Form1::exit1()
-{
-    notifyIcon().Shell_NotifyIconA(platform::NimDelete, nid);
-    Timer1.stop();
-    endProgram();
-}
-
-void Form1::Form_Resize()
-{
-    qCDebug(lcTray) << "resize rule, state" << windowState();
-    if (windowState() & Qt::WindowMinimized) {
-        // Without a tray the minimised window stays in the taskbar: it is then the only way
-        // back to the main window.
-        if (notifyIcon().trayAvailable()) {
-            hide();
-            // Hidden, it is in the tray: shown again, it comes back in its normal state.
-            m_restoring = true;
-            setWindowState(windowState() & ~Qt::WindowMinimized);
-            m_restoring = false;
-        }
-        return;
-    }
-    const QScreen *scr = screen();
-    if (!scr)
-        return;
-    const QRect sg = scr->geometry();
-    const QRect fg = frameGeometry();
-    move(sg.x() + sg.width() / 2 - fg.width() / 2, sg.y() + sg.height() / 2 - fg.height() / 2);
-}
-
-void Form1::minimise()
-{
-    // With a tray, a minimised main window is hidden at once, as the resize rule does. It is
-    // hidden without going through the window system's minimised state: a window minimised
-    // by the program carries a hint to map it minimised, and the window manager would then
-    // minimise it again, out of sight, each time it is shown.
-    if (notifyIcon().trayAvailable()) {
-        hide();
-        return;
-    }
-    setWindowState(windowState() | Qt::WindowMinimized);
-    Form_Resize();
-}
-
-void Form1::restoreWindowState()
-{
-    if (windowState() & Qt::WindowMinimized)
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-}
-
-void Form1::Form_Unload(bool &Cancel)
-{
-    Cancel = true;
-    minimise();
-}
-
-void Form1::closeEvent(QCloseEvent *event)
-{
-    bool Cancel = false;
-    Form_Unload(Cancel);
-    if (Cancel)
-        event->ignore();
-}
-
-void Form1::changeEvent(QEvent *event)
-{
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
-        qCDebug(lcTray) << "window state" << windowState() << "restoring" << m_restoring;
-    if (event->type() == QEvent::WindowStateChange && m_loaded && !m_restoring)
-        Form_Resize();
-}
-
-void Form1::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    if (m_loaded)
-        Form_Resize();
-}

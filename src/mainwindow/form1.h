@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/editorhost.h"
 #include "entries/entrytables.h"
 #include "launch/hotkeymonitor.h"
 #include "platform/notifyicon.h"
@@ -19,11 +20,14 @@ class frmAbout;
 /// The main window: owns the shared state (`s`, the entry tables, `Modi`, the keyboard
 /// device, the notification icon record) and the procedures the other windows call.
 ///
-/// Its handlers are spread over files by concern: form1.cpp (layout, start-up, resize,
-/// unload, exit, hotkey tick, launcher), form1_commands.cpp (Add, Modify, Remove),
-/// form1_prompt.cpp (qlauncher_Click), helpcommands.cpp (Help menu and About),
-/// traydispatch.cpp (icon events and the tray menu).
-class Form1 : public QMainWindow
+/// Its handlers are spread over files by concern: form1.cpp (layout, menus, entry store,
+/// launcher), launch/startup/form1_launch.cpp (start-up, hotkey tick, resize, unload, exit),
+/// form1_commands.cpp (Add, Modify, Remove), form1_prompt.cpp (qlauncher_Click),
+/// helpcommands.cpp (Help menu and About), traydispatch.cpp (icon events and the tray menu).
+///
+/// The windows it opens get only what they use: the editor works through EditorHost, the
+/// prompt gets the tables and the services it needs. Form1 deletes them when it goes.
+class Form1 : public QMainWindow, public EditorHost
 {
     Q_OBJECT
 public:
@@ -56,7 +60,7 @@ public:
     void selectRow(int row);
     bool set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList &actions) const;
     /// The 1-based index of the selected row, or 0 when none is selected.
-    int selectedRow() const;
+    int selectedRow() const override;
 
     // --- launcher -----------------------------------------------------------------------
     void check(const QString &k);
@@ -76,11 +80,15 @@ public:
     platform::KeyboardDevice &keyboard() { return *m_platform.keyboard; }
     platform::Shell &shell() { return *m_platform.shell; }
     platform::NotifyIcon &notifyIcon() { return *m_platform.notifyIcon; }
-    platform::Dialogs &dialogs() { return *m_platform.dialogs; }
+    platform::Dialogs &dialogs() override { return *m_platform.dialogs; }
     platform::HelpViewer &helpViewer() { return *m_platform.helpViewer; }
+    platform::WindowFocus &windowFocus() { return *m_platform.windowFocus; }
 
-    /// The program's icon.
-    static QIcon programIcon();
+    // --- EditorHost ---------------------------------------------------------------------
+    EntryTables &entryTables() override { return tables; }
+    bool &modifyMode() override { return Modi; }
+    void entrySaved(int row) override;
+    void editorClosed(Dialog *editor) override;
 
     /// The tray menu mPopupSys and the menu bar's actions, by their item names.
     QMenu *mPopupSys = nullptr;
@@ -125,6 +133,4 @@ private:
     bool m_loaded = false;
     bool m_restoring = false;
     bool m_keyboardFailed = false;
-
-    friend class Dialog;
 };

@@ -1,20 +1,12 @@
 #include "mainwindow/form1.h"
 
 #include "editor/dialog.h"
-#include "editor/editorrules.h"
+#include "entries/entryfile.h"
 #include "entries/ini.h"
 #include "platform/dialogs.h"
+#include "ui/programicon.h"
 
-namespace {
-
-void bringForward(QWidget *w)
-{
-    w->show();
-    w->raise();
-    w->activateWindow();
-}
-
-} // namespace
+using ui::bringForward;
 
 void Form1::Add_Click()
 {
@@ -56,13 +48,13 @@ void Form1::Remove_Click()
                              platform::MbYesNo) != platform::IdYes)
         return;
 
-    const editor::WritePlan plan = editor::removePlan(count, n, tables);
+    const entries::WritePlan plan = entries::removePlan(count, n, tables);
     if (plan.isEmpty())
         return;
     const QString path = entryFilePath();
-    const IniWriteResult written = editor::applyPlan(path, plan);
+    const platform::WriteResult written = entries::applyPlan(path, plan);
     if (!written.ok) {
-        dialogs().messageBox(this, editor::removeFailedMessage(path, written.error),
+        dialogs().messageBox(this, entries::removeFailedMessage(path, written.error),
                              platform::MbOk | platform::MbIconStop);
         // Whatever happened, the list shows the file as it is.
         reload(n);
@@ -70,7 +62,18 @@ void Form1::Remove_Click()
     }
     if (m_dialog)
         m_dialog->entryRemoved(n);
-    reload(editor::rowAfterRemove(count, n));
+    reload(entries::rowAfterRemove(count, n));
+}
+
+void Form1::entrySaved(int row)
+{
+    reload(row);
+}
+
+void Form1::editorClosed(Dialog *editor)
+{
+    if (m_dialog == editor)
+        m_dialog = nullptr;
 }
 
 void Form1::Exit_Click()

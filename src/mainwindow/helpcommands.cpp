@@ -2,6 +2,7 @@
 #include "entries/ini.h"
 #include "mainwindow/form1.h"
 #include "platform/helpviewer.h"
+#include "ui/programicon.h"
 
 #include <QDir>
 
@@ -28,11 +29,6 @@ void Form1::About_Click()
     if (!m_about) {
         m_about = new frmAbout;
         m_about->setMainWindow(this);
-        // The box has no owner; it must not outlive the window that opened it.
-        frmAbout *box = m_about;
-        connect(this, &QObject::destroyed, box, [box] { delete box; });
     }
-    m_about->show();
-    m_about->raise();
-    m_about->activateWindow();
+    ui::bringForward(m_about);
 }

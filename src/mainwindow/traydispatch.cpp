@@ -1,11 +1,12 @@
 #include "mainwindow/form1.h"
 #include "prompt/form2.h"
+#include "ui/programicon.h"
 
 #include <QCursor>
 #include <QLoggingCategory>
+#include <QMenu>
 
 Q_LOGGING_CATEGORY(lcTray, "dudud.tray", QtWarningMsg)
-#include <QMenu>
 
 void Form1::Form_MouseMove(int code)
 {
@@ -13,11 +14,8 @@ void Form1::Form_MouseMove(int code)
     switch (code) {
     case platform::WmLButtonUp:
         qlauncher_Click();
-        if (m_form2) {
-            m_form2->raise();
-            m_form2->activateWindow();
-            m_form2->show();
-        }
+        if (m_form2)
+            ui::bringForward(m_form2);
         break;
     case platform::WmLButtonDblClk:
         mwindow_Click();
@@ -38,8 +36,7 @@ void Form1::mwindow_Click()
     restoreWindowState();
     show();
     Form_Resize();
-    raise();
-    activateWindow();
+    ui::bringForward(this);
 }
 
 void Form1::ex_Click()

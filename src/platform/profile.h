@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace platform {
 
 /// Outcome of a profile write: ok, or the reason it failed in words a user can act on
@@ -80,9 +82,16 @@ private:
     bool m_done = false;
 };
 
-/// The process's profile, a file-backed one unless a test installed another.
+/// The one accessor through which ini_read and ini_write, which keep their free-function
+/// signatures, reach a profile. Form1 installs the profile of its platform bundle when it is
+/// built and takes it out again when it is destroyed; code that runs without a Form1 (unit
+/// tests of the entry store, benchmarks) installs one itself. While none is installed, a
+/// file-backed profile of the process answers.
 Profile &profile();
-/// Installs @p p as the process's profile (not owned); nullptr restores the file-backed one.
+/// Installs @p p (not owned); nullptr takes it out again.
 void setProfile(Profile *p);
+
+/// The file-backed profile, for the platform bundle.
+std::unique_ptr<Profile> createFileProfile();
 
 } // namespace platform

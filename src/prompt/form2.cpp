@@ -1,10 +1,11 @@
 #include "prompt/form2.h"
 
+#include "entries/entrytables.h"
 #include "launch/actionlauncher.h"
-#include "mainwindow/form1.h"
 #include "platform/dialogs.h"
-#include "platform/qt/windowactivation.h"
 #include "platform/shell.h"
+#include "platform/windowfocus.h"
+#include "ui/programicon.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -25,11 +26,13 @@ int shiftState(Qt::KeyboardModifiers m)
 }
 } // namespace
 
-Form2::Form2(Form1 &main) : QWidget(nullptr), m_main(main)
+Form2::Form2(const EntryTables &tables, platform::Shell &shell, platform::Dialogs &dialogs,
+             platform::WindowFocus &focus)
+    : QWidget(nullptr), m_tables(tables), m_shell(shell), m_dialogs(dialogs), m_focus(focus)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Dudud Adadadiz"));
-    setWindowIcon(Form1::programIcon());
+    setWindowIcon(ui::programIcon());
     // A tool window keeps the short-lived prompt out of the taskbar.
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     setFixedSize(PromptWidth, PromptHeight);
@@ -44,10 +47,6 @@ Form2::Form2(Form1 &main) : QWidget(nullptr), m_main(main)
     Text1->setToolTip(QStringLiteral("Type the keyword here, then press Enter."));
     Text1->installEventFilter(this);
     setFocusProxy(Text1);
-
-    // The prompt has no owner, so nothing else would delete it; and it must not outlive the
-    // window whose tables and services it uses.
-    connect(&main, &QObject::destroyed, this, [this] { delete this; });
 
     Form_Load();
 }
@@ -64,12 +63,12 @@ void Form2::Form_Load()
         const float left = sg.width() / 2.0f - Text1->width() / 2.0f;
         move(sg.x() + int(left), sg.y() + int(top));
     }
-    m_entries = m_main.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);
+    m_entries = m_tables.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);
 }
 
 void Form2::Form_Activate()
 {
-    m_entries = m_main.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);
+    m_entries = m_tables.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);
     m_timerEnabled = true;
     Timer1.start();
 }
@@ -86,13 +85,13 @@ void Form2::Text1_KeyDown(int KeyCode, int Shift)
         return;
     case PromptDecision::Open:
         launchAction(
-            d.action, [this](const QString &url) { SHELL_internetlink(url); }, m_main.shell());
+            d.action, [this](const QString &url) { SHELL_internetlink(url); }, m_shell);
         Text1->clear();
         return;
     case PromptDecision::NotFound:
         // No parent: the prompt is already hidden, and a box tied to an unmapped window may
         // be placed or stacked oddly by the window manager.
-        m_main.dialogs().messageBox(nullptr,
+        m_dialogs.messageBox(nullptr,
                                     QStringLiteral("The Keyword you entered doesn't exist!"),
                                     platform::MbOk | platform::MbIconStop);
         Text1->clear();
@@ -117,9 +116,9 @@ void Form2::Timer1_Timer()
         return; // hiding again would change nothing; spare the question to the X server
     // The X server knows at once when another application takes the keyboard; Qt's own
     // idea of the active window follows only after a delay.
-    const platform::FocusOwner owner = platform::keyboardFocusOwner(this);
+    const platform::FocusOwner owner = m_focus.focusOwner(this);
     const bool active = owner == platform::FocusOwner::Unknown
-                            ? QApplication::activeWindow() != nullptr
+                            ? m_focus.programActive()
                             : owner != platform::FocusOwner::Foreign;
     if (owner == platform::FocusOwner::Window ||
         (owner == platform::FocusOwner::Unknown && isActiveWindow()))
@@ -131,7 +130,7 @@ void Form2::Timer1_Timer()
 
 void Form2::SHELL_internetlink(const QString &url)
 {
-    m_main.shell().openUrl(url);
+    m_shell.openUrl(url);
 }
 
 bool Form2::event(QEvent *e)
@@ -165,7 +164,7 @@ bool Form2::event(QEvent *e)
 
 bool Form2::focusLossIsStale()
 {
-    switch (platform::keyboardFocusOwner(this)) {
+    switch (m_focus.focusOwner(this)) {
     case platform::FocusOwner::Unknown:
     case platform::FocusOwner::OtherOfOurs:
         return false;
@@ -174,7 +173,7 @@ bool Form2::focusLossIsStale()
         // given the keyboard back. Restore Qt's view once this deactivation is through.
         QTimer::singleShot(0, this, [this] {
             if (isVisible() && !isActiveWindow() &&
-                platform::keyboardFocusOwner(this) == platform::FocusOwner::Window) {
+                m_focus.focusOwner(this) == platform::FocusOwner::Window) {
                 QT_WARNING_PUSH
                 QT_WARNING_DISABLE_DEPRECATED
                 QApplication::setActiveWindow(this);

@@ -1,25 +1,34 @@
 #pragma once
 
-#include "prompt/promptlogic.h"
+#include "prompt/rules/promptlogic.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
-class Form1;
+class EntryTables;
 class QLineEdit;
+
+namespace platform {
+class Dialogs;
+class Shell;
+class WindowFocus;
+} // namespace platform
 
 /// The keyword prompt: a borderless strip holding one line edit. Enter hides it and opens
 /// the action of the entry whose keyword was typed; turning to another window hides it too.
 ///
 /// Created once by Form1::qlauncher_Click and then only shown and hidden: its position, its
-/// copies of the entry tables and any abandoned text survive until the next show.
+/// copies of the entry tables and any abandoned text survive until the next show. It copies
+/// from @p tables, opens actions through @p shell, tells through @p dialogs and asks
+/// @p focus about the keyboard focus; all of them must outlive it.
 class Form2 : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Form2(Form1 &main);
+    Form2(const EntryTables &tables, platform::Shell &shell, platform::Dialogs &dialogs,
+          platform::WindowFocus &focus);
 
     QLineEdit *Text1 = nullptr;
     QTimer Timer1;
@@ -47,7 +56,10 @@ private:
     /// Whether a deactivation that Qt reports is out of date by the X server's word.
     bool focusLossIsStale();
 
-    Form1 &m_main;
+    const EntryTables &m_tables;
+    platform::Shell &m_shell;
+    platform::Dialogs &m_dialogs;
+    platform::WindowFocus &m_focus;
     QStringList m_hotkeyCopy;
     QStringList m_keywordCopy;
     QStringList m_actionCopy;

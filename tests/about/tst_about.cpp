@@ -1,6 +1,7 @@
 #include "about/frmabout.h"
 #include "entries/ini.h"
 #include "mainwindow/form1.h"
+#include "ui/programicon.h"
 #include "platform/fake/fakeplatform.h"
 
 #include <QApplication>
@@ -26,7 +27,7 @@ void processDeletes()
 }
 } // namespace
 
-class tst_About : public QObject
+class TstAbout : public QObject
 {
     Q_OBJECT
 private slots:
@@ -49,12 +50,12 @@ private:
     QTemporaryDir m_dir;
 };
 
-void tst_About::init()
+void TstAbout::init()
 {
     setProgramDirForTesting(m_dir.path());
 }
 
-void tst_About::cleanup()
+void TstAbout::cleanup()
 {
     for (frmAbout *a : aboutBoxes())
         delete a;
@@ -62,7 +63,7 @@ void tst_About::cleanup()
     setProgramDirForTesting(QString());
 }
 
-void tst_About::texts()
+void TstAbout::texts()
 {
     frmAbout box;
     QCOMPARE(box.windowTitle(), QStringLiteral("About ZIZI Dudud Adadadiz"));
@@ -78,12 +79,12 @@ void tst_About::texts()
     const QPixmap icon = box.picIcon->pixmap();
     QVERIFY(!icon.isNull());
     QCOMPARE(icon.size(), QSize(32, 32));
-    QCOMPARE(icon.toImage(), Form1::programIcon().pixmap(32, 32).toImage());
+    QCOMPARE(icon.toImage(), ui::programIcon().pixmap(32, 32).toImage());
 
     QVERIFY(box.Timer1.isActive());
 }
 
-void tst_About::geometry_data()
+void TstAbout::geometry_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("rect");
@@ -96,7 +97,7 @@ void tst_About::geometry_data()
     QTest::newRow("Line1 (grey at y 163, white below)") << "Line1" << QRect(6, 163, 372, 3);
 }
 
-void tst_About::geometry()
+void TstAbout::geometry()
 {
     QFETCH(QString, name);
     QFETCH(QRect, rect);
@@ -110,7 +111,7 @@ void tst_About::geometry()
     QVERIFY(QRect(QPoint(0, 0), box.size()).contains(w->geometry()));
 }
 
-void tst_About::fixedDialogBorder()
+void TstAbout::fixedDialogBorder()
 {
     frmAbout box;
     box.show();
@@ -132,7 +133,7 @@ void tst_About::fixedDialogBorder()
     QCOMPARE(img.pixelColor(376, 163), QColor(128, 128, 128));
 }
 
-void tst_About::textsFitTheirLabels_data()
+void TstAbout::textsFitTheirLabels_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("lblTitle") << "lblTitle";
@@ -141,7 +142,7 @@ void tst_About::textsFitTheirLabels_data()
     QTest::newRow("cmdOK") << "cmdOK";
 }
 
-void tst_About::textsFitTheirLabels()
+void TstAbout::textsFitTheirLabels()
 {
     QFETCH(QString, name);
     frmAbout box;
@@ -168,7 +169,7 @@ void tst_About::textsFitTheirLabels()
                             .arg(w->height())));
 }
 
-void tst_About::closing_data()
+void TstAbout::closing_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("OK clicked") << "click";
@@ -178,7 +179,7 @@ void tst_About::closing_data()
     QTest::newRow("close box") << "close";
 }
 
-void tst_About::closing()
+void TstAbout::closing()
 {
     QFETCH(QString, how);
     auto *box = new frmAbout;
@@ -201,7 +202,7 @@ void tst_About::closing()
     QVERIFY2(guard.isNull(), "the About box is destroyed when it closes");
 }
 
-void tst_About::oneAboutBoxFromTheMainWindow()
+void TstAbout::oneAboutBoxFromTheMainWindow()
 {
     fake::FakePlatform fp;
     Form1 f(std::move(fp.bundle));
@@ -239,7 +240,7 @@ void tst_About::oneAboutBoxFromTheMainWindow()
     QVERIFY(second);
 }
 
-void tst_About::comesBackInFrontOfTheMainWindow()
+void TstAbout::comesBackInFrontOfTheMainWindow()
 {
     fake::FakePlatform fp;
     Form1 f(std::move(fp.bundle));
@@ -255,7 +256,7 @@ void tst_About::comesBackInFrontOfTheMainWindow()
     QVERIFY(!(box->windowFlags() & Qt::WindowStaysOnTopHint));
 }
 
-void tst_About::leavesOtherWindowsAlone()
+void TstAbout::leavesOtherWindowsAlone()
 {
     fake::FakePlatform fp;
     Form1 f(std::move(fp.bundle));
@@ -274,5 +275,5 @@ void tst_About::leavesOtherWindowsAlone()
     QCOMPARE(QApplication::activeWindow(), &other);
 }
 
-QTEST_MAIN(tst_About)
+QTEST_MAIN(TstAbout)
 #include "tst_about.moc"

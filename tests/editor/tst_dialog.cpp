@@ -27,8 +27,9 @@ const QString kQuestion = QStringLiteral("Are you sure you want to delete the se
 struct Env
 {
     QTemporaryDir dir;
-    fake::MemoryProfile profile;
     fake::FakePlatform fp;
+    // Owned by the bundle, and so by the main window, which installs it for ini_read/ini_write.
+    fake::MemoryProfile &profile = *new fake::MemoryProfile;
     std::unique_ptr<Form1> f;
     QString path;
     bool exited = false;
@@ -36,7 +37,7 @@ struct Env
     explicit Env(const QStringList &entries, const QString &count = QStringLiteral("auto"))
     {
         setProgramDirForTesting(dir.path());
-        platform::setProfile(&profile);
+        fp.bundle.profile.reset(&profile);
         path = entryFilePath();
         if (count == QLatin1String("auto")) {
             if (!entries.isEmpty())
@@ -59,7 +60,6 @@ struct Env
     ~Env()
     {
         f.reset();
-        platform::setProfile(nullptr);
         setProgramDirForTesting(QString());
     }
 
@@ -118,7 +118,7 @@ const QStringList kThree{"notes|N|/home/u/notes.txt", "web|F5|http://example.org
 
 } // namespace
 
-class TestDialog : public QObject
+class TstDialog : public QObject
 {
     Q_OBJECT
 private slots:
@@ -154,7 +154,7 @@ private slots:
     void exit();
 };
 
-void TestDialog::layout_data()
+void TstDialog::layout_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
@@ -181,7 +181,7 @@ void TestDialog::layout_data()
                             << "";
 }
 
-void TestDialog::layout()
+void TstDialog::layout()
 {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
@@ -200,7 +200,7 @@ void TestDialog::layout()
         QCOMPARE(w->property("text").toString(), text);
 }
 
-void TestDialog::window()
+void TstDialog::window()
 {
     Env e({});
     e.f->Add_Click();
@@ -235,7 +235,7 @@ void TestDialog::window()
              1);
 }
 
-void TestDialog::hotkeyList()
+void TstDialog::hotkeyList()
 {
     Env e({});
     e.f->Add_Click();
@@ -252,7 +252,7 @@ void TestDialog::hotkeyList()
     QCOMPARE(c->currentIndex(), 0);
 }
 
-void TestDialog::tabOrderAndFocus()
+void TstDialog::tabOrderAndFocus()
 {
     Env e({});
     e.f->Add_Click();
@@ -275,7 +275,7 @@ void TestDialog::tabOrderAndFocus()
     QCOMPARE(d->focusWidget(), d->txtkeyword);
 }
 
-void TestDialog::refusals_data()
+void TstDialog::refusals_data()
 {
     QTest::addColumn<QString>("keyword");
     QTest::addColumn<int>("hotkey");
@@ -301,7 +301,7 @@ void TestDialog::refusals_data()
                                                  << "Hotkey already exists";
 }
 
-void TestDialog::refusals()
+void TstDialog::refusals()
 {
     QFETCH(QString, keyword);
     QFETCH(int, hotkey);
@@ -329,7 +329,7 @@ void TestDialog::refusals()
     QVERIFY(!e.f->Modi);
 }
 
-void TestDialog::add_data()
+void TstDialog::add_data()
 {
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QString>("count");
@@ -365,7 +365,7 @@ void TestDialog::add_data()
         << "/a|k|";
 }
 
-void TestDialog::add()
+void TstDialog::add()
 {
     QFETCH(QStringList, entries);
     QFETCH(QString, count);
@@ -393,7 +393,7 @@ void TestDialog::add()
     QCOMPARE(e.f->selectedRow(), before + 1);
 }
 
-void TestDialog::addRefusesCountThatIsNoNumber()
+void TstDialog::addRefusesCountThatIsNoNumber()
 {
     Env e(kThree, "3x");
     QVERIFY(e.rows().isEmpty());
@@ -407,7 +407,7 @@ void TestDialog::addRefusesCountThatIsNoNumber()
     QCOMPARE(e.read("1", "Action"), QStringLiteral("/home/u/notes.txt"));
 }
 
-void TestDialog::enterPressesOk()
+void TstDialog::enterPressesOk()
 {
     Env e({});
     e.f->Add_Click();
@@ -420,7 +420,7 @@ void TestDialog::enterPressesOk()
     QVERIFY(!e.editor());
 }
 
-void TestDialog::modifyLoads_data()
+void TstDialog::modifyLoads_data()
 {
     QTest::addColumn<QString>("stored"); // "-": no Hotkey key at all
     QTest::addColumn<int>("index");
@@ -431,7 +431,7 @@ void TestDialog::modifyLoads_data()
     QTest::newRow("hand-edited name") << "Ctrl" << 0;
 }
 
-void TestDialog::modifyLoads()
+void TstDialog::modifyLoads()
 {
     QFETCH(QString, stored);
     QFETCH(int, index);
@@ -449,7 +449,7 @@ void TestDialog::modifyLoads()
     QCOMPARE(d->cmbhotkey->count(), 49);
 }
 
-void TestDialog::modifySaves()
+void TstDialog::modifySaves()
 {
     Env e(kThree);
     e.select(1);
@@ -467,7 +467,7 @@ void TestDialog::modifySaves()
     QCOMPARE(e.f->selectedRow(), 1);
 }
 
-void TestDialog::modifyKeepsLongValuesWhole()
+void TstDialog::modifyKeepsLongValuesWhole()
 {
     const QString longAction = "/srv/" + QString(400, QLatin1Char('a'));
     Env e({"k|B|" + longAction});
@@ -479,7 +479,7 @@ void TestDialog::modifyKeepsLongValuesWhole()
     QCOMPARE(e.read("1", "Keyword"), QStringLiteral("k2"));
 }
 
-void TestDialog::modifyAndRemoveNeedARow_data()
+void TstDialog::modifyAndRemoveNeedARow_data()
 {
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QString>("count");
@@ -490,7 +490,7 @@ void TestDialog::modifyAndRemoveNeedARow_data()
     QTest::newRow("entries, no selected row") << kThree << "3" << 0;
 }
 
-void TestDialog::modifyAndRemoveNeedARow()
+void TstDialog::modifyAndRemoveNeedARow()
 {
     QFETCH(QStringList, entries);
     QFETCH(QString, count);
@@ -512,7 +512,7 @@ void TestDialog::modifyAndRemoveNeedARow()
     QVERIFY(!e.f->Modi);
 }
 
-void TestDialog::commandsWhileOpenKeepTheMode()
+void TstDialog::commandsWhileOpenKeepTheMode()
 {
     Env e(kThree);
     e.f->Add_Click();
@@ -539,7 +539,7 @@ void TestDialog::commandsWhileOpenKeepTheMode()
     QCOMPARE(e.writes().first(), QStringLiteral("2|Action=changed"));
 }
 
-void TestDialog::closingClearsModi_data()
+void TstDialog::closingClearsModi_data()
 {
     QTest::addColumn<QString>("way");
     QTest::newRow("Cancel") << "Cancel";
@@ -548,7 +548,7 @@ void TestDialog::closingClearsModi_data()
     QTest::newRow("OK") << "OK";
 }
 
-void TestDialog::closingClearsModi()
+void TstDialog::closingClearsModi()
 {
     QFETCH(QString, way);
     Env e(kThree);
@@ -581,7 +581,7 @@ void TestDialog::closingClearsModi()
     QVERIFY(!e.f->Modi);
 }
 
-void TestDialog::browse_data()
+void TstDialog::browse_data()
 {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("expected");
@@ -591,7 +591,7 @@ void TestDialog::browse_data()
                                               << "http://typed.example";
 }
 
-void TestDialog::browse()
+void TstDialog::browse()
 {
     QFETCH(QString, answer);
     QFETCH(QString, expected);
@@ -604,7 +604,7 @@ void TestDialog::browse()
     QCOMPARE(e.editor()->txtaction->text(), expected);
 }
 
-void TestDialog::failedSaveKeepsEditorOpen_data()
+void TstDialog::failedSaveKeepsEditorOpen_data()
 {
     QTest::addColumn<bool>("modify");
     QTest::addColumn<bool>("failEachWrite");
@@ -613,7 +613,7 @@ void TestDialog::failedSaveKeepsEditorOpen_data()
     QTest::newRow("modify, commit fails") << true << false;
 }
 
-void TestDialog::failedSaveKeepsEditorOpen()
+void TstDialog::failedSaveKeepsEditorOpen()
 {
     QFETCH(bool, modify);
     QFETCH(bool, failEachWrite);
@@ -649,7 +649,7 @@ void TestDialog::failedSaveKeepsEditorOpen()
     QCOMPARE(e.writes().size(), modify ? 3 : 4);
 }
 
-void TestDialog::remove_data()
+void TstDialog::remove_data()
 {
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<int>("n");
@@ -671,7 +671,7 @@ void TestDialog::remove_data()
                                 << QStringList() << 0;
 }
 
-void TestDialog::remove()
+void TstDialog::remove()
 {
     QFETCH(QStringList, entries);
     QFETCH(int, n);
@@ -695,7 +695,7 @@ void TestDialog::remove()
     QCOMPARE(e.read(last, "Action"), entries.last().section(QLatin1Char('|'), 2));
 }
 
-void TestDialog::removeNotConfirmed()
+void TstDialog::removeNotConfirmed()
 {
     Env e(kThree);
     e.select(2);
@@ -706,7 +706,7 @@ void TestDialog::removeNotConfirmed()
     QCOMPARE(e.rows().size(), 3);
 }
 
-void TestDialog::failedRemoveShowsTheFile()
+void TstDialog::failedRemoveShowsTheFile()
 {
     Env e(kThree);
     e.select(1);
@@ -721,7 +721,7 @@ void TestDialog::failedRemoveShowsTheFile()
     QCOMPARE(e.f->selectedRow(), 1);
 }
 
-void TestDialog::removeWhileModifying()
+void TstDialog::removeWhileModifying()
 {
     Env e(kThree);
     e.select(3);
@@ -748,7 +748,7 @@ void TestDialog::removeWhileModifying()
     QCOMPARE(e.editor(), d);
 }
 
-void TestDialog::exit()
+void TstDialog::exit()
 {
     Env e({});
     e.f->Exit_Click();
@@ -756,5 +756,5 @@ void TestDialog::exit()
     QCOMPARE(e.fp.notifyIcon->messages, QList<int>{platform::NimDelete});
 }
 
-QTEST_MAIN(TestDialog)
+QTEST_MAIN(TstDialog)
 #include "tst_dialog.moc"

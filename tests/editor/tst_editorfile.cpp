@@ -104,7 +104,7 @@ private:
 
 } // namespace
 
-class TestEditorFile : public QObject
+class TstEditorFile : public QObject
 {
     Q_OBJECT
 private slots:
@@ -117,7 +117,7 @@ private slots:
     void failedRemoveLeavesFileAndList();
 };
 
-void TestEditorFile::add_data()
+void TstEditorFile::add_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QString>("keyword");
@@ -143,7 +143,7 @@ void TestEditorFile::add_data()
         << leftOver << "fresh" << 0 << "/opt/new" << taken;
 }
 
-void TestEditorFile::add()
+void TstEditorFile::add()
 {
     QFETCH(QByteArray, before);
     QFETCH(QString, keyword);
@@ -162,7 +162,7 @@ void TestEditorFile::add()
     QCOMPARE(e.bytes(), after);
 }
 
-void TestEditorFile::modify()
+void TstEditorFile::modify()
 {
     Env e(kThree);
     e.select(2);
@@ -178,7 +178,7 @@ void TestEditorFile::modify()
     QCOMPARE(e.f->tables.Action.at(1), QStringLiteral("line break"));
 }
 
-void TestEditorFile::remove_data()
+void TstEditorFile::remove_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<int>("n");
@@ -209,7 +209,7 @@ void TestEditorFile::remove_data()
     QTest::newRow("only entry, CRLF file") << only << 1 << none << 0;
 }
 
-void TestEditorFile::remove()
+void TstEditorFile::remove()
 {
     QFETCH(QByteArray, before);
     QFETCH(int, n);
@@ -223,7 +223,7 @@ void TestEditorFile::remove()
     QCOMPARE(e.f->tables.list()->rowCount(), rows);
 }
 
-void TestEditorFile::failedSaveLeavesFileAndEditor()
+void TstEditorFile::failedSaveLeavesFileAndEditor()
 {
     Env e(kThree);
     e.f->Add_Click();
@@ -246,7 +246,7 @@ void TestEditorFile::failedSaveLeavesFileAndEditor()
     QCOMPARE(e.f->tables.list()->rowCount(), 3);
 }
 
-void TestEditorFile::failedRemoveLeavesFileAndList()
+void TstEditorFile::failedRemoveLeavesFileAndList()
 {
     Env e(kThree);
     e.select(1);
@@ -265,5 +265,5 @@ void TestEditorFile::failedRemoveLeavesFileAndList()
     QCOMPARE(e.f->selectedRow(), 1);
 }
 
-QTEST_MAIN(TestEditorFile)
+QTEST_MAIN(TstEditorFile)
 #include "tst_editorfile.moc"

@@ -1,16 +1,12 @@
-#include "editor/editorrules.h"
+#include "editor/rules/editorrules.h"
 #include "entries/entrytables.h"
-#include "platform/fake/fakeprofile.h"
 
 #include <QTest>
 
 using editor::EntryFields;
 using editor::Refusal;
-using editor::Write;
-using editor::WritePlan;
 
 Q_DECLARE_METATYPE(Refusal)
-Q_DECLARE_METATYPE(editor::WritePlan)
 
 namespace {
 
@@ -26,14 +22,10 @@ void fill(EntryTables &t, const QString &s, const QStringList &entries)
     }
 }
 
-Write w(const char *section, const char *key, const QString &value)
-{
-    return {QString::fromLatin1(section), QString::fromLatin1(key), value};
-}
 
 } // namespace
 
-class TestEditorRules : public QObject
+class TstEditorRules : public QObject
 {
     Q_OBJECT
 private slots:
@@ -42,18 +34,9 @@ private slots:
     void validate_data();
     void validate();
     void validateTurnsEmptyCountIntoZero();
-    void parseCount_data();
-    void parseCount();
-    void removePlan_data();
-    void removePlan();
-    void applyPlanWritesOneGroupInOrder();
-    void applyPlanFailureWritesNothing_data();
-    void applyPlanFailureWritesNothing();
-    void rowAfterRemove_data();
-    void rowAfterRemove();
 };
 
-void TestEditorRules::hotkeyIndexOf_data()
+void TstEditorRules::hotkeyIndexOf_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<int>("index");
@@ -71,14 +54,14 @@ void TestEditorRules::hotkeyIndexOf_data()
     QTest::newRow("two letters") << "AB" << 0;
 }
 
-void TestEditorRules::hotkeyIndexOf()
+void TstEditorRules::hotkeyIndexOf()
 {
     QFETCH(QString, stored);
     QFETCH(int, index);
     QCOMPARE(editor::hotkeyIndexOf(stored), index);
 }
 
-void TestEditorRules::validate_data()
+void TstEditorRules::validate_data()
 {
     QTest::addColumn<QString>("s");
     QTest::addColumn<QStringList>("entries");
@@ -147,7 +130,7 @@ void TestEditorRules::validate_data()
                                         << "k" << 0 << 1 << Refusal::EntryGone;
 }
 
-void TestEditorRules::validate()
+void TstEditorRules::validate()
 {
     QFETCH(QString, s);
     QFETCH(QStringList, entries);
@@ -164,7 +147,7 @@ void TestEditorRules::validate()
     QCOMPARE(editor::validate(f, addMode, t, editIndex), expected);
 }
 
-void TestEditorRules::validateTurnsEmptyCountIntoZero()
+void TstEditorRules::validateTurnsEmptyCountIntoZero()
 {
     // Adding the first entry numbers it from the count, which is "0" by then.
     EntryTables t;
@@ -173,114 +156,5 @@ void TestEditorRules::validateTurnsEmptyCountIntoZero()
     QCOMPARE(t.s, QStringLiteral("0"));
 }
 
-void TestEditorRules::parseCount_data()
-{
-    QTest::addColumn<QString>("s");
-    QTest::addColumn<int>("n"); // -1: no number
-    QTest::newRow("empty") << "" << 0;
-    QTest::newRow("zero") << "0" << 0;
-    QTest::newRow("three") << "3" << 3;
-    QTest::newRow("leading zeros") << "007" << 7;
-    QTest::newRow("largest") << "32767" << 32767;
-    QTest::newRow("one beyond") << "32768" << -1;
-    QTest::newRow("six digits") << "000001" << -1;
-    QTest::newRow("sign") << "+3" << -1;
-    QTest::newRow("space") << " 3" << -1;
-    QTest::newRow("letters") << "abc" << -1;
-}
-
-void TestEditorRules::parseCount()
-{
-    QFETCH(QString, s);
-    QFETCH(int, n);
-    const std::optional<int> got = editor::parseCount(s);
-    if (n < 0)
-        QVERIFY(!got.has_value());
-    else
-        QCOMPARE(got.value_or(-1), n);
-}
-
-void TestEditorRules::removePlan_data()
-{
-    QTest::addColumn<int>("oldCount");
-    QTest::addColumn<int>("n");
-    QTest::addColumn<WritePlan>("expected");
-    // Same ordering as getinfo: entry i is element i - 1.
-    QTest::newRow("entry 2 of 3") << 3 << 2
-                                  << WritePlan{w("count", "c", "2"), w("2", "Action", "a3"),
-                                               w("2", "Hotkey", ""), w("2", "Keyword", "")};
-    QTest::newRow("no such entry") << 3 << 4 << WritePlan{};
-    QTest::newRow("no entry selected") << 3 << 0 << WritePlan{};
-    QTest::newRow("tables shorter than the count") << 4 << 1 << WritePlan{};
-}
-
-void TestEditorRules::removePlan()
-{
-    QFETCH(int, oldCount);
-    QFETCH(int, n);
-    QFETCH(WritePlan, expected);
-    EntryTables t;
-    fill(t, QString::number(oldCount), {"k1|A|a1", "k2|B|a2", "||a3"});
-    QCOMPARE(editor::removePlan(oldCount, n, t), expected);
-}
-
-void TestEditorRules::applyPlanWritesOneGroupInOrder()
-{
-    fake::MemoryProfile p;
-    platform::setProfile(&p);
-    const IniWriteResult r = editor::applyPlan(
-        "f.ini", {w("count", "c", "2"), w("2", "Action", "line\r\nbreak"), w("2", "Hotkey", "")});
-    platform::setProfile(nullptr);
-    QVERIFY(r.ok);
-    QCOMPARE(p.commits, 1);
-    QCOMPARE(p.log,
-             QStringList({"f.ini|count|c=2", "f.ini|2|Action=line  break", "f.ini|2|Hotkey="}));
-}
-
-void TestEditorRules::applyPlanFailureWritesNothing_data()
-{
-    QTest::addColumn<bool>("failEachWrite");
-    QTest::newRow("a write is refused") << true;
-    QTest::newRow("the commit fails") << false;
-}
-
-void TestEditorRules::applyPlanFailureWritesNothing()
-{
-    QFETCH(bool, failEachWrite);
-    fake::MemoryProfile p;
-    p.seed("f.ini", "count", "c", "1");
-    (failEachWrite ? p.failWritesWith : p.failCommitWith) =
-        QStringLiteral("No space left on device");
-    platform::setProfile(&p);
-    const IniWriteResult r = editor::applyPlan("f.ini", editor::addPlan(2, {"a", "k", 0}));
-    const bool grouped = p.inGroup();
-    platform::setProfile(nullptr);
-    QVERIFY(!r.ok);
-    QCOMPARE(r.error, QStringLiteral("No space left on device"));
-    QVERIFY(p.log.isEmpty());
-    QVERIFY(!grouped);
-    QCOMPARE(p.read("f.ini", "count", "c", ""), QStringLiteral("1"));
-    QVERIFY(!p.contains("f.ini", "2", "Action"));
-}
-
-void TestEditorRules::rowAfterRemove_data()
-{
-    QTest::addColumn<int>("oldCount");
-    QTest::addColumn<int>("n");
-    QTest::addColumn<int>("row");
-    QTest::newRow("first of three: the next takes its place") << 3 << 1 << 1;
-    QTest::newRow("middle") << 3 << 2 << 2;
-    QTest::newRow("last: the new last") << 3 << 3 << 2;
-    QTest::newRow("only") << 1 << 1 << 1;
-}
-
-void TestEditorRules::rowAfterRemove()
-{
-    QFETCH(int, oldCount);
-    QFETCH(int, n);
-    QFETCH(int, row);
-    QCOMPARE(editor::rowAfterRemove(oldCount, n), row);
-}
-
-QTEST_GUILESS_MAIN(TestEditorRules)
+QTEST_GUILESS_MAIN(TstEditorRules)
 #include "tst_editorrules.moc"

@@ -348,7 +348,9 @@ void TstEntryTables::countOf()
 {
     QFETCH(QString, s);
     QFETCH(int, n);
-    QCOMPARE(EntryTables::countOf(s), n);
+    EntryTables t;
+    t.s = s;
+    QCOMPARE(t.count(), n);
 }
 
 void TstEntryTables::iniWriteKeepsValuesOnOneLine_data()
@@ -465,7 +467,7 @@ void TstEntryTables::refusedWriteReported()
 {
     put(m_file, kTwoEntries);
     QVERIFY(setMode(m_dir->path(), 0555));
-    IniWriteResult r;
+    platform::WriteResult r;
     {
         AsNobody nobody;
         r = ini_write(entryFilePath(), "count", "c", "3");

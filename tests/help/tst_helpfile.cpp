@@ -1,11 +1,11 @@
-#include "mainwindow/helpfilelogic.h"
+#include "platform/help/helpfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-class tst_HelpFile : public QObject
+class TstHelpFile : public QObject
 {
     Q_OBJECT
 private slots:
@@ -33,7 +33,7 @@ QString titles(const HelpFile &f)
 }
 } // namespace
 
-void tst_HelpFile::goodFiles_data()
+void TstHelpFile::goodFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("titles");
@@ -77,7 +77,7 @@ void tst_HelpFile::goodFiles_data()
                                 << "text";
 }
 
-void tst_HelpFile::goodFiles()
+void TstHelpFile::goodFiles()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, titles);
@@ -92,7 +92,7 @@ void tst_HelpFile::goodFiles()
     QCOMPARE(r.file.topics.first().lines.join(QLatin1Char('|')), firstLines);
 }
 
-void tst_HelpFile::damagedFiles_data()
+void TstHelpFile::damagedFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("error");
@@ -118,7 +118,7 @@ void tst_HelpFile::damagedFiles_data()
     QTest::newRow("too large") << QByteArray(maxHelpFileSize + 1, 'a') << "too large";
 }
 
-void tst_HelpFile::damagedFiles()
+void TstHelpFile::damagedFiles()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, error);
@@ -129,7 +129,7 @@ void tst_HelpFile::damagedFiles()
     QVERIFY(r.file.topics.isEmpty());
 }
 
-void tst_HelpFile::unreadableFiles_data()
+void TstHelpFile::unreadableFiles_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("error");
@@ -141,7 +141,7 @@ void tst_HelpFile::unreadableFiles_data()
                                           << "line 1: text before";
 }
 
-void tst_HelpFile::unreadableFiles()
+void TstHelpFile::unreadableFiles()
 {
     QFETCH(QString, name);
     QFETCH(QString, error);
@@ -157,7 +157,7 @@ void tst_HelpFile::unreadableFiles()
     QVERIFY2(r.error.contains(error), qPrintable(r.error));
 }
 
-void tst_HelpFile::html_data()
+void TstHelpFile::html_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("expected");
@@ -181,7 +181,7 @@ void tst_HelpFile::html_data()
                                      << "<h2>T</h2>\n<p>see <a href=\"topic:1\">u</a></p>\n";
 }
 
-void tst_HelpFile::html()
+void TstHelpFile::html()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, expected);
@@ -192,7 +192,7 @@ void tst_HelpFile::html()
     QVERIFY(topicHtml(r.file, -1).isEmpty());
 }
 
-void tst_HelpFile::indexIsSortedAndLabelled()
+void TstHelpFile::indexIsSortedAndLabelled()
 {
     const HelpParseResult r = parseHelpText("= One\nkeywords: zebra, Tray, apple, tray\n"
                                             "= Two\nkeywords: tray, banana\n= Three\n");
@@ -208,7 +208,7 @@ void tst_HelpFile::indexIsSortedAndLabelled()
     QCOMPARE(topics, QList<int>({0, 1, 0, 1, 0}));
 }
 
-void tst_HelpFile::filter_data()
+void TstHelpFile::filter_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("expected");
@@ -224,7 +224,7 @@ void tst_HelpFile::filter_data()
     QTest::newRow("no match") << "zzz" << QStringList();
 }
 
-void tst_HelpFile::filter()
+void TstHelpFile::filter()
 {
     QFETCH(QString, typed);
     QFETCH(QStringList, expected);
@@ -237,7 +237,7 @@ void tst_HelpFile::filter()
     QCOMPARE(got, expected);
 }
 
-void tst_HelpFile::shippedFile()
+void TstHelpFile::shippedFile()
 {
     const HelpParseResult r = readHelpFile(QStringLiteral(DUDUD_HELP_FILE));
     QVERIFY2(r.ok, qPrintable(r.error));
@@ -272,5 +272,5 @@ void tst_HelpFile::shippedFile()
     }
 }
 
-QTEST_GUILESS_MAIN(tst_HelpFile)
+QTEST_GUILESS_MAIN(TstHelpFile)
 #include "tst_helpfile.moc"

@@ -3,7 +3,7 @@
 #include "platform/fake/fakeplatform.h"
 #include "platform/helpviewer.h"
 #include "platform/qt/helpviewerwindow.h"
-#include "platform/qt/qtbackends.h"
+#include "platform/backends.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -55,7 +55,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-class tst_HelpViewer : public QObject
+class TstHelpViewer : public QObject
 {
     Q_OBJECT
 private slots:
@@ -84,7 +84,7 @@ private:
     QString m_path;
 };
 
-void tst_HelpViewer::init()
+void TstHelpViewer::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     m_path = m_dir->filePath(QStringLiteral("lhelp.hlp"));
@@ -92,21 +92,21 @@ void tst_HelpViewer::init()
     m_viewer = platform::createHelpViewer();
 }
 
-void tst_HelpViewer::cleanup()
+void TstHelpViewer::cleanup()
 {
     m_viewer.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(viewers().isEmpty());
 }
 
-HelpViewerWindow *tst_HelpViewer::open(unsigned command, const QString &data)
+HelpViewerWindow *TstHelpViewer::open(unsigned command, const QString &data)
 {
     m_viewer->WinHelpA(nullptr, m_path, command, data);
     const QList<HelpViewerWindow *> v = viewers();
     return v.size() == 1 ? v.first() : nullptr;
 }
 
-void tst_HelpViewer::topicsWindowListsEveryTopic()
+void TstHelpViewer::topicsWindowListsEveryTopic()
 {
     QVERIFY(m_viewer->WinHelpA(nullptr, m_path, platform::HelpFinder, QString()));
     HelpViewerWindow *w = open(platform::HelpFinder);
@@ -127,7 +127,7 @@ void tst_HelpViewer::topicsWindowListsEveryTopic()
     QVERIFY(text->toPlainText().contains(QStringLiteral("Hold Ctrl and Shift.")));
 }
 
-void tst_HelpViewer::indexNarrowsAndEnterOpens_data()
+void TstHelpViewer::indexNarrowsAndEnterOpens_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("shown");
@@ -144,7 +144,7 @@ void tst_HelpViewer::indexNarrowsAndEnterOpens_data()
     QTest::newRow("no keyword: Enter opens nothing") << "x" << QStringList() << 0;
 }
 
-void tst_HelpViewer::indexNarrowsAndEnterOpens()
+void TstHelpViewer::indexNarrowsAndEnterOpens()
 {
     QFETCH(QString, typed);
     QFETCH(QStringList, shown);
@@ -167,7 +167,7 @@ void tst_HelpViewer::indexNarrowsAndEnterOpens()
     QVERIFY(text->toPlainText().startsWith(w->helpFile().topics[opened].title));
 }
 
-void tst_HelpViewer::arrowsInSearchFieldWalkTheList()
+void TstHelpViewer::arrowsInSearchFieldWalkTheList()
 {
     HelpViewerWindow *w = open(platform::HelpPartialKey);
     QVERIFY(w);
@@ -184,7 +184,7 @@ void tst_HelpViewer::arrowsInSearchFieldWalkTheList()
     QCOMPARE(keywords->currentRow(), 0);
 }
 
-void tst_HelpViewer::oneViewerAtATime()
+void TstHelpViewer::oneViewerAtATime()
 {
     HelpViewerWindow *w = open(platform::HelpFinder);
     QVERIFY(w);
@@ -220,7 +220,7 @@ void tst_HelpViewer::oneViewerAtATime()
     QVERIFY(open(platform::HelpFinder));
 }
 
-void tst_HelpViewer::keyboard()
+void TstHelpViewer::keyboard()
 {
     HelpViewerWindow *w = open(platform::HelpFinder);
     QVERIFY(w);
@@ -252,7 +252,7 @@ void tst_HelpViewer::keyboard()
     QVERIFY(guard.isNull());
 }
 
-void tst_HelpViewer::linksOpenTopics()
+void TstHelpViewer::linksOpenTopics()
 {
     HelpViewerWindow *w = open(platform::HelpFinder);
     QVERIFY(w);
@@ -264,7 +264,7 @@ void tst_HelpViewer::linksOpenTopics()
     QCOMPARE(w->findChild<QListWidget *>("topicList")->currentRow(), 2);
 }
 
-void tst_HelpViewer::brokenFileNamesTheFile_data()
+void TstHelpViewer::brokenFileNamesTheFile_data()
 {
     QTest::addColumn<bool>("exists");
     QTest::addColumn<QByteArray>("bytes");
@@ -281,7 +281,7 @@ void tst_HelpViewer::brokenFileNamesTheFile_data()
                             << unsigned(platform::HelpPartialKey) << "binary";
 }
 
-void tst_HelpViewer::brokenFileNamesTheFile()
+void TstHelpViewer::brokenFileNamesTheFile()
 {
     QFETCH(bool, exists);
     QFETCH(QByteArray, bytes);
@@ -310,7 +310,7 @@ void tst_HelpViewer::brokenFileNamesTheFile()
     QVERIFY(guard.isNull());
 }
 
-void tst_HelpViewer::repairedFileIsShownOnTheNextCall()
+void TstHelpViewer::repairedFileIsShownOnTheNextCall()
 {
     QVERIFY(QFile::remove(m_path));
     QVERIFY(!m_viewer->WinHelpA(nullptr, m_path, platform::HelpFinder, QString()));
@@ -332,13 +332,13 @@ void tst_HelpViewer::repairedFileIsShownOnTheNextCall()
     QCOMPARE(w->currentTopic(), 2);
 }
 
-void tst_HelpViewer::unknownCommandShowsNothing()
+void TstHelpViewer::unknownCommandShowsNothing()
 {
     QVERIFY(!m_viewer->WinHelpA(nullptr, m_path, 2, QString()));
     QVERIFY(viewers().isEmpty());
 }
 
-void tst_HelpViewer::helpCommandsUseTheProgramFolder()
+void TstHelpViewer::helpCommandsUseTheProgramFolder()
 {
     QTemporaryDir programDirA, programDirB, current;
     const QString oldCurrent = QDir::currentPath();
@@ -369,5 +369,5 @@ void tst_HelpViewer::helpCommandsUseTheProgramFolder()
     QCOMPARE(calls[2].command, 11u);
 }
 
-QTEST_MAIN(tst_HelpViewer)
+QTEST_MAIN(TstHelpViewer)
 #include "tst_helpviewer.moc"

@@ -1,6 +1,6 @@
 #include "launch/hotkeymonitor.h"
 #include "platform/fake/fakeplatform.h"
-#include "platform/linux/keysnapshot.h"
+#include "platform/keyboard.h"
 
 #include "keynames.h"
 

@@ -1,5 +1,4 @@
-#include "platform/linux/keyboardfactory.h"
-#include "platform/linux/keysnapshot.h"
+#include "platform/keyboard.h"
 #include "platform/x11/x11keycodes.h"
 
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The X11 keyboard device against a real X server: an Xvfb of its own, driven through XTest
 // by key code (a key symbol would let the server pick which key it presses).
 
-#include "platform/linux/keysnapshot.h"
+#include "platform/keyboard.h"
 #include "platform/x11/x11keyboard.h"
 
 #include <QFile>

@@ -24,7 +24,7 @@ public:
 
 } // namespace
 
-class TestActionLauncher : public QObject
+class TstActionLauncher : public QObject
 {
     Q_OBJECT
 private slots:
@@ -35,7 +35,7 @@ private slots:
     void checkKeepsNothingBetweenCalls();
 };
 
-void TestActionLauncher::launchRule_data()
+void TstActionLauncher::launchRule_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("web");
@@ -67,7 +67,7 @@ void TestActionLauncher::launchRule_data()
 }
 
 // The web test and the choice it makes: one call, to one side, with the text unchanged.
-void TestActionLauncher::launchRule()
+void TstActionLauncher::launchRule()
 {
     QFETCH(QString, action);
     QFETCH(bool, web);
@@ -87,7 +87,7 @@ void TestActionLauncher::launchRule()
     }
 }
 
-void TestActionLauncher::check_data()
+void TstActionLauncher::check_data()
 {
     QTest::addColumn<QStringList>("hotkeys");
     QTest::addColumn<QStringList>("actions");
@@ -127,7 +127,7 @@ void TestActionLauncher::check_data()
                               << QStringList{};
 }
 
-void TestActionLauncher::check()
+void TstActionLauncher::check()
 {
     QFETCH(QStringList, hotkeys);
     QFETCH(QStringList, actions);
@@ -143,7 +143,7 @@ void TestActionLauncher::check()
 }
 
 // The monitor calls again on every tick while the keys are held: each call opens again.
-void TestActionLauncher::checkKeepsNothingBetweenCalls()
+void TstActionLauncher::checkKeepsNothingBetweenCalls()
 {
     const QStringList hotkeys{"Q", "q"};
     const QStringList actions{"/p", "http://w"};
@@ -154,5 +154,5 @@ void TestActionLauncher::checkKeepsNothingBetweenCalls()
     QCOMPARE(shell.log, (QStringList{"open:/p", "link:http://w", "open:/p", "link:http://w"}));
 }
 
-QTEST_GUILESS_MAIN(TestActionLauncher)
+QTEST_GUILESS_MAIN(TstActionLauncher)
 #include "tst_actionlauncher.moc"

@@ -25,7 +25,7 @@ QByteArray app(const QByteArray &exec, const QByteArray &extra = {})
 
 } // namespace
 
-class TestDesktopOpen : public QObject
+class TstDesktopOpen : public QObject
 {
     Q_OBJECT
 private slots:
@@ -44,7 +44,7 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestDesktopOpen::splitExec_data()
+void TstDesktopOpen::splitExec_data()
 {
     QTest::addColumn<QString>("exec");
     QTest::addColumn<bool>("valid");
@@ -72,7 +72,7 @@ void TestDesktopOpen::splitExec_data()
     QTest::newRow("blanks only") << "  \t " << false << QStringList{};
 }
 
-void TestDesktopOpen::splitExec()
+void TstDesktopOpen::splitExec()
 {
     QFETCH(QString, exec);
     QFETCH(bool, valid);
@@ -84,7 +84,7 @@ void TestDesktopOpen::splitExec()
         QCOMPARE(*result, args);
 }
 
-void TestDesktopOpen::expandFieldCodes_data()
+void TstDesktopOpen::expandFieldCodes_data()
 {
     QTest::addColumn<QString>("exec");
     QTest::addColumn<QString>("icon");
@@ -119,7 +119,7 @@ void TestDesktopOpen::expandFieldCodes_data()
                                          << "" << QStringList{"browser", "", u};
 }
 
-void TestDesktopOpen::expandFieldCodes()
+void TstDesktopOpen::expandFieldCodes()
 {
     QFETCH(QString, exec);
     QFETCH(QString, icon);
@@ -131,7 +131,7 @@ void TestDesktopOpen::expandFieldCodes()
 }
 
 // Two layers of escaping: the string value first, then the Exec quoting.
-void TestDesktopOpen::desktopFileEscapes()
+void TstDesktopOpen::desktopFileEscapes()
 {
     QVERIFY(m_dir.isValid());
     const QString path = m_dir.filePath("escapes/web.desktop");
@@ -152,7 +152,7 @@ void TestDesktopOpen::desktopFileEscapes()
     QVERIFY(!readDesktopEntry(m_dir.filePath("escapes/missing.desktop")));
 }
 
-void TestDesktopOpen::mimeappsOrder()
+void TstDesktopOpen::mimeappsOrder()
 {
     XdgDirs d;
     d.configHome = "/ch";
@@ -168,7 +168,7 @@ void TestDesktopOpen::mimeappsOrder()
                      "/dd1/applications/kde-mimeapps.list", "/dd1/applications/mimeapps.list"}));
 }
 
-void TestDesktopOpen::defaultApplication_data()
+void TstDesktopOpen::defaultApplication_data()
 {
     // Each row builds a small tree: "file|content" pairs, with @ for the tree's root. The
     // tree has config home "ch", config dirs "cd", data home "dh", data dirs "dd1" and "dd2".
@@ -252,7 +252,7 @@ void TestDesktopOpen::defaultApplication_data()
     QTest::newRow("nothing set") << QStringList{} << "";
 }
 
-void TestDesktopOpen::defaultApplication()
+void TstDesktopOpen::defaultApplication()
 {
     QFETCH(QStringList, files);
     QFETCH(QString, expected);
@@ -274,7 +274,7 @@ void TestDesktopOpen::defaultApplication()
     QCOMPARE(entry ? QDir(root.path()).relativeFilePath(entry->path) : QString(), expected);
 }
 
-void TestDesktopOpen::planOpen_data()
+void TstDesktopOpen::planOpen_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("kind");
@@ -325,7 +325,7 @@ void TestDesktopOpen::planOpen_data()
                                                     << "";
 }
 
-void TestDesktopOpen::planOpen()
+void TstDesktopOpen::planOpen()
 {
     QFETCH(QString, action);
     QFETCH(int, kind);
@@ -350,5 +350,5 @@ void TestDesktopOpen::planOpen()
     QCOMPARE(plan.workDir, workDir.replace(u'@', home));
 }
 
-QTEST_GUILESS_MAIN(TestDesktopOpen)
+QTEST_GUILESS_MAIN(TstDesktopOpen)
 #include "tst_desktopopen.moc"

@@ -94,7 +94,7 @@ QString canonical(const QString &path)
 
 } // namespace
 
-class TestLinuxShell : public QObject
+class TstLinuxShell : public QObject
 {
     Q_OBJECT
 private slots:
@@ -123,7 +123,7 @@ private:
     QString m_home;
 };
 
-void TestLinuxShell::initTestCase()
+void TstLinuxShell::initTestCase()
 {
     QVERIFY(m_root.isValid());
     m_home = canonical(m_root.path()) + QLatin1String("/home");
@@ -140,13 +140,13 @@ void TestLinuxShell::initTestCase()
     QVERIFY(writeLogger(path("bin/xdg-open"), path("logs/opener.log")));
 }
 
-void TestLinuxShell::init()
+void TstLinuxShell::init()
 {
     QDir(path("logs")).removeRecursively();
     QVERIFY(QDir().mkpath(path("logs")));
 }
 
-void TestLinuxShell::sentinel()
+void TstLinuxShell::sentinel()
 {
     QVERIFY(writeLogger(path("apps/sentinel.sh"), path("logs/sentinel.log")));
     QVERIFY(m_shell.open(path("apps/sentinel.sh")));
@@ -155,7 +155,7 @@ void TestLinuxShell::sentinel()
 
 // An executable is run itself (not handed to an opener), in its own folder, with no
 // arguments, in a session of its own; once it has ended no zombie is left behind.
-void TestLinuxShell::runsProgramDetached()
+void TstLinuxShell::runsProgramDetached()
 {
     const QString dir = path("apps/my tools");
     QVERIFY(writeLogger(dir + "/tool.sh", path("logs/tool.log")));
@@ -173,7 +173,7 @@ void TestLinuxShell::runsProgramDetached()
 }
 
 // A bare name is looked up in PATH and started in the home folder; "~/" is the home folder.
-void TestLinuxShell::runsProgramByPathName()
+void TstLinuxShell::runsProgramByPathName()
 {
     QVERIFY(writeLogger(path("bin/dudud-test-tool"), path("logs/bare.log")));
     QVERIFY(m_shell.open("dudud-test-tool"));
@@ -186,7 +186,7 @@ void TestLinuxShell::runsProgramByPathName()
     QCOMPARE(readRuns(path("logs/mine.log")).first().cwd, m_home + "/bin");
 }
 
-void TestLinuxShell::opensWithOpener_data()
+void TstLinuxShell::opensWithOpener_data()
 {
     QTest::addColumn<QString>("action"); // @ is the home folder
     QTest::addColumn<QString>("argument");
@@ -208,7 +208,7 @@ void TestLinuxShell::opensWithOpener_data()
 }
 
 // Folders, documents and other schemes go to the opener as exactly one argument.
-void TestLinuxShell::opensWithOpener()
+void TstLinuxShell::opensWithOpener()
 {
     QFETCH(QString, action);
     QFETCH(QString, argument);
@@ -222,7 +222,7 @@ void TestLinuxShell::opensWithOpener()
              QStringList{argument.replace(u'@', m_home)});
 }
 
-void TestLinuxShell::startsNothingElse_data()
+void TstLinuxShell::startsNothingElse_data()
 {
     QTest::addColumn<QString>("action"); // @ is the test's root folder
 
@@ -239,7 +239,7 @@ void TestLinuxShell::startsNothingElse_data()
 }
 
 // Nothing is passed through a shell, split into words, or handed on when it does not exist.
-void TestLinuxShell::startsNothingElse()
+void TstLinuxShell::startsNothingElse()
 {
     QFETCH(QString, action);
     QVERIFY(writeLogger(path("bin/dudud-test-tool"), path("logs/bare.log"), ": > \"$1\""));
@@ -255,7 +255,7 @@ void TestLinuxShell::startsNothingElse()
 
 // Descriptors the launcher opened without close-on-exec (a keyboard device, a pipe) do not
 // reach the program; its standard input is /dev/null.
-void TestLinuxShell::inheritsNoDescriptors()
+void TstLinuxShell::inheritsNoDescriptors()
 {
     int pipeFd[2];
     QCOMPARE(::pipe(pipeFd), 0);
@@ -281,7 +281,7 @@ void TestLinuxShell::inheritsNoDescriptors()
     QVERIFY2(!links.contains(QFile::decodeName(file)), qPrintable(links.join(u' ')));
 }
 
-void TestLinuxShell::browserFromDesktopFile_data()
+void TstLinuxShell::browserFromDesktopFile_data()
 {
     QTest::addColumn<QString>("url");
     QTest::newRow("space") << "http://example.com/a b";
@@ -292,7 +292,7 @@ void TestLinuxShell::browserFromDesktopFile_data()
 
 // The desktop's default browser, found through mimeapps.list, gets the address as exactly
 // one argument through its Exec line.
-void TestLinuxShell::browserFromDesktopFile()
+void TstLinuxShell::browserFromDesktopFile()
 {
     QFETCH(QString, url);
     QVERIFY(writeLogger(path("browsers/web browser.sh"), path("logs/browser.log")));
@@ -312,7 +312,7 @@ void TestLinuxShell::browserFromDesktopFile()
 }
 
 // Without a default in the lists: $BROWSER, then x-www-browser, then the opener.
-void TestLinuxShell::browserFallbacks()
+void TstLinuxShell::browserFallbacks()
 {
     QFile::remove(path("config/mimeapps.list"));
     const QString url = "http://example.com/a b";
@@ -338,7 +338,7 @@ void TestLinuxShell::browserFallbacks()
 
 // The launch rule with the real shell: the web address reaches the browser whole, the script
 // runs, and a shell sequence among the actions starts nothing.
-void TestLinuxShell::checkOpensThroughTheShell()
+void TstLinuxShell::checkOpensThroughTheShell()
 {
     QVERIFY(writeLogger(path("browsers/web browser.sh"), path("logs/browser.log")));
     QVERIFY(writeFile(path("data/applications/dudud-web.desktop"),
@@ -364,5 +364,5 @@ void TestLinuxShell::checkOpensThroughTheShell()
     QVERIFY(!QFile::exists(owned));
 }
 
-QTEST_GUILESS_MAIN(TestLinuxShell)
+QTEST_GUILESS_MAIN(TstLinuxShell)
 #include "tst_linuxshell.moc"

@@ -1,7 +1,7 @@
 // The profile over real files: what reaches the disk, when, and what survives a failure.
 
 #include "asnobody.h"
-#include "platform/linux/fileprofile.h"
+#include "platform/ini/fileprofile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The INI dialect itself: how bytes read, and which bytes a write changes.
 
-#include "platform/linux/inifile.h"
+#include "platform/ini/inifile.h"
 
 #include <QFile>
 #include <QTest>

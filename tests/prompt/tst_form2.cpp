@@ -339,7 +339,7 @@ void TstForm2::timerHidesWhenNoWindowIsActive()
 void TstForm2::timerStartsWithFirstActivation()
 {
     Fixture fx;
-    Form2 p(fx.f);
+    Form2 p(fx.f.tables, fx.f.shell(), fx.f.dialogs(), fx.f.windowFocus());
     QCOMPARE(p.Timer1.interval(), 40);
     QVERIFY(!p.Timer1.isActive());
     p.show();

@@ -1,4 +1,4 @@
-#include "prompt/promptlogic.h"
+#include "prompt/rules/promptlogic.h"
 
 #include <QtTest>
 

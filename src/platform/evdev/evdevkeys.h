@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/keysnapshot.h"
+#include "platform/keyboard.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,5 +1,7 @@
 #include "platform/fake/fakeplatform.h"
 
+#include <QApplication>
+
 namespace fake {
 
 bool ScriptedKeyboard::acquire(QString *error)
@@ -102,15 +104,35 @@ bool RecordingHelpViewer::WinHelpA(QWidget *, const QString &path, unsigned comm
     return true;
 }
 
+bool ScriptedWindowFocus::activate(QWidget *window)
+{
+    activated.append(window);
+    return canActivate;
+}
+
+platform::FocusOwner ScriptedWindowFocus::focusOwner(const QWidget *)
+{
+    ++ownerQueries;
+    return owner;
+}
+
+bool ScriptedWindowFocus::programActive() const
+{
+    return active.value_or(QApplication::activeWindow() != nullptr);
+}
+
 FakePlatform::FakePlatform()
     : keyboard(new ScriptedKeyboard), shell(new RecordingShell), notifyIcon(new FakeNotifyIcon),
-      dialogs(new ScriptedDialogs), helpViewer(new RecordingHelpViewer)
+      dialogs(new ScriptedDialogs), helpViewer(new RecordingHelpViewer),
+      windowFocus(new ScriptedWindowFocus)
 {
     bundle.keyboard.reset(keyboard);
     bundle.shell.reset(shell);
     bundle.notifyIcon.reset(notifyIcon);
     bundle.dialogs.reset(dialogs);
     bundle.helpViewer.reset(helpViewer);
+    bundle.windowFocus.reset(windowFocus);
+    bundle.profile = platform::createFileProfile();
 }
 
 } // namespace fake

@@ -8,12 +8,16 @@
 #include "platform/keyboard.h"
 #include "platform/notifyicon.h"
 #include "platform/platformbundle.h"
+#include "platform/profile.h"
 #include "platform/shell.h"
+#include "platform/windowfocus.h"
 
 #include <QList>
 #include <QQueue>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace fake {
 
@@ -116,6 +120,22 @@ public:
     QList<Call> calls;
 };
 
+/// A window system whose focus the test scripts. By default it cannot be asked (as on the
+/// offscreen platform) and leaves "is the program active" to Qt.
+class ScriptedWindowFocus : public platform::WindowFocus
+{
+public:
+    bool activate(QWidget *window) override;
+    platform::FocusOwner focusOwner(const QWidget *window) override;
+    bool programActive() const override;
+
+    platform::FocusOwner owner = platform::FocusOwner::Unknown;
+    std::optional<bool> active; ///< unset: Qt's active window decides
+    bool canActivate = false;   ///< what activate() answers
+    QList<QWidget *> activated; ///< every window activate() was asked for
+    int ownerQueries = 0;
+};
+
 /// A bundle of fakes, with raw pointers kept for the test after the bundle is handed over.
 struct FakePlatform
 {
@@ -124,6 +144,9 @@ struct FakePlatform
     FakeNotifyIcon *notifyIcon;
     ScriptedDialogs *dialogs;
     RecordingHelpViewer *helpViewer;
+    ScriptedWindowFocus *windowFocus;
+    /// The file-backed profile, unless the test puts another into the bundle before handing
+    /// it over.
     platform::PlatformBundle bundle;
     FakePlatform();
 };

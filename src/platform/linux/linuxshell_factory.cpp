@@ -1,5 +1,5 @@
 #include "platform/linux/linuxshell.h"
-#include "platform/qt/qtbackends.h"
+#include "platform/backends.h"
 
 namespace platform {
 std::unique_ptr<Shell> createShell()

@@ -1,6 +1,6 @@
 #include "platform/helpviewer.h"
 #include "platform/qt/helpviewerwindow.h"
-#include "platform/qt/qtbackends.h"
+#include "platform/backends.h"
 
 #include <QGuiApplication>
 #include <QPointer>

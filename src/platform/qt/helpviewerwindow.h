@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow/helpfilelogic.h"
+#include "platform/help/helpfile.h"
 
 #include <QWidget>
 

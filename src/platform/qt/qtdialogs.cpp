@@ -1,5 +1,5 @@
 #include "platform/dialogs.h"
-#include "platform/qt/qtbackends.h"
+#include "platform/backends.h"
 
 #include <QFileDialog>
 #include <QGridLayout>

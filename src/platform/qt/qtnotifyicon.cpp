@@ -1,6 +1,6 @@
-#include "mainwindow/traydispatchlogic.h"
+#include "platform/qt/trayeventtranslator.h"
 #include "platform/notifyicon.h"
-#include "platform/qt/qtbackends.h"
+#include "platform/backends.h"
 
 #include <QApplication>
 #include <QDBusConnection>

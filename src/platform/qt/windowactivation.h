@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/windowfocus.h"
+
 class QWidget;
 
 namespace platform {
@@ -18,16 +20,7 @@ bool windowActivationSupported();
 /// platform (offscreen, Wayland).
 bool requestKeyboardFocus(QWidget *window);
 
-/// Who holds the keyboard focus, as the X server says now: Qt learns that another
-/// application took it only some tenths of a second later, and until then may also still
-/// count a window as focused that was hidden and shown again meanwhile.
-enum class FocusOwner
-{
-    Unknown,     ///< the platform cannot be asked (not X11)
-    Window,      ///< the window of the widget asked about
-    OtherOfOurs, ///< another window of this program
-    Foreign,     ///< another application, or nobody
-};
+/// Who holds the keyboard focus, as the X server says now.
 FocusOwner keyboardFocusOwner(const QWidget *window = nullptr);
 
 } // namespace platform

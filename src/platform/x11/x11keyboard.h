@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/keyboard.h"
-#include "platform/linux/keysnapshot.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "platform/x11/x11keycodes.h"
 
-#include "platform/linux/keysnapshot.h"
+#include "platform/keyboard.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/linux/inifile.h"
+#include "platform/ini/inifile.h"
 
 #include <cstring>
 #include <utility>

@@ -27,7 +27,6 @@ public:
         : m_host(host), m_interval(doubleClickMs)
     {
     }
-    void setHost(Host host) { m_host = host; }
     Host host() const { return m_host; }
 
     /// The event code for an activation at @p nowMs, or 0 for none.

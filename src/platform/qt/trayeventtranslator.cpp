@@ -1,4 +1,4 @@
-#include "mainwindow/traydispatchlogic.h"
+#include "platform/qt/trayeventtranslator.h"
 
 #include "platform/notifyevents.h"
 

@@ -1,6 +1,6 @@
 // Tray host activations to icon event codes, for both kinds of tray host.
 
-#include "mainwindow/traydispatchlogic.h"
+#include "platform/qt/trayeventtranslator.h"
 #include "platform/notifyevents.h"
 
 #include <QtTest>
@@ -10,7 +10,7 @@ using H = TrayEventTranslator::Host;
 Q_DECLARE_METATYPE(A)
 Q_DECLARE_METATYPE(H)
 
-class TstTrayLogic : public QObject
+class TstTrayEventTranslator : public QObject
 {
     Q_OBJECT
 private slots:
@@ -58,5 +58,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstTrayLogic)
-#include "tst_traylogic.moc"
+QTEST_GUILESS_MAIN(TstTrayEventTranslator)
+#include "tst_trayeventtranslator.moc"

@@ -1,10 +1,10 @@
-#include "mainwindow/singleinstance.h"
+#include "launch/startup/singleinstance.h"
+
+#include "platform/process.h"
 
 #include <QCryptographicHash>
 #include <QLocalServer>
 #include <QLocalSocket>
-
-#include <unistd.h>
 
 SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {}
 
@@ -14,7 +14,7 @@ QString SingleInstance::socketName()
     QByteArray display = qgetenv("WAYLAND_DISPLAY");
     if (display.isEmpty())
         display = qgetenv("DISPLAY");
-    const QByteArray key = QByteArray::number(getuid()) + '|' + display;
+    const QByteArray key = QByteArray::number(platform::userId()) + '|' + display;
     return QStringLiteral("dudud-adadadiz-") +
            QString::fromLatin1(
                QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));

@@ -1,4 +1,4 @@
-#include "prompt/promptlogic.h"
+#include "prompt/rules/promptlogic.h"
 
 PromptDecision decideEnter(const QString &typed, const QStringList &keywords,
                            const QStringList &actions, bool entries)

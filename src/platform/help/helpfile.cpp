@@ -1,4 +1,4 @@
-#include "mainwindow/helpfilelogic.h"
+#include "platform/help/helpfile.h"
 
 #include <QFile>
 #include <QHash>

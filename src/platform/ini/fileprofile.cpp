@@ -1,6 +1,6 @@
-#include "platform/linux/fileprofile.h"
+#include "platform/ini/fileprofile.h"
 
-#include "platform/linux/inifile.h"
+#include "platform/ini/inifile.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,9 +1,6 @@
-#include "editor/editorrules.h"
+#include "editor/rules/editorrules.h"
 
 #include "entries/entrytables.h"
-#include "platform/profile.h"
-
-#include <QDir>
 
 namespace editor {
 
@@ -67,28 +64,11 @@ QString refusalMessage(Refusal r, const QString &s)
             .arg(s);
     case Refusal::ListFull:
         return QStringLiteral("The list already holds %1 entries, the most it can hold.")
-            .arg(maxEntries);
+            .arg(entries::maxEntries);
     case Refusal::EntryGone:
         return QStringLiteral("The entry being modified is no longer in the list.");
     }
     return QString();
-}
-
-std::optional<int> parseCount(const QString &s)
-{
-    if (s.isEmpty())
-        return 0;
-    if (s.size() > 5)
-        return std::nullopt;
-    int n = 0;
-    for (QChar c : s) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return std::nullopt;
-        n = n * 10 + (c.unicode() - '0');
-    }
-    if (n > maxEntries)
-        return std::nullopt;
-    return n;
 }
 
 Refusal validate(const EntryFields &f, bool addMode, EntryTables &tables, int editIndex)
@@ -109,89 +89,19 @@ Refusal validate(const EntryFields &f, bool addMode, EntryTables &tables, int ed
         return Refusal::KeywordRepeat;
     if (f.hotkeyIndex != 0 && tables.check_hotkey(storedHotkey(f.hotkeyIndex)))
         return Refusal::HotkeyRepeat;
-    const std::optional<int> n = parseCount(tables.s);
+    const std::optional<int> n = entries::parseCount(tables.s);
     // A count that is no number hides whatever entries the file holds: writing "1" over it
     // would put the new entry over the old entry 1.
     if (!n)
         return Refusal::CountNotANumber;
-    if (*n >= maxEntries)
+    if (*n >= entries::maxEntries)
         return Refusal::ListFull;
     return Refusal::None;
 }
 
-static void appendEntry(WritePlan &plan, int section, const QString &action, const QString &hotkey,
-                        const QString &keyword)
+entries::EntryValues storedValues(const EntryFields &f)
 {
-    const QString name = QString::number(section);
-    plan.append({name, QStringLiteral("Action"), action});
-    plan.append({name, QStringLiteral("Hotkey"), hotkey});
-    plan.append({name, QStringLiteral("Keyword"), keyword});
-}
-
-WritePlan addPlan(int newCount, const EntryFields &f)
-{
-    WritePlan plan;
-    plan.append({QStringLiteral("count"), QStringLiteral("c"), QString::number(newCount)});
-    appendEntry(plan, newCount, f.action, storedHotkey(f.hotkeyIndex), f.keyword);
-    return plan;
-}
-
-WritePlan modifyPlan(int editIndex, const EntryFields &f)
-{
-    WritePlan plan;
-    appendEntry(plan, editIndex, f.action, storedHotkey(f.hotkeyIndex), f.keyword);
-    return plan;
-}
-
-WritePlan removePlan(int oldCount, int n, const EntryTables &tables)
-{
-    WritePlan plan;
-    if (oldCount < 1 || n < 1 || n > oldCount)
-        return plan;
-    // The moved values come from the tables: tables that do not cover the count (they were
-    // not rebuilt for it) would move blanks over real entries, so nothing is planned.
-    if (tables.Action.size() < oldCount || tables.Hotkey.size() < oldCount ||
-        tables.Keyword.size() < oldCount)
-        return plan;
-    plan.reserve(1 + 3 * (oldCount - n));
-    plan.append({QStringLiteral("count"), QStringLiteral("c"), QString::number(oldCount - 1)});
-    for (int i = n; i <= oldCount - 1; ++i) {
-        // Entry i + 1 sits at index i of the 0-based tables.
-        appendEntry(plan, i, tables.Action.at(i), tables.Hotkey.at(i), tables.Keyword.at(i));
-    }
-    return plan;
-}
-
-IniWriteResult applyPlan(const QString &path, const WritePlan &plan)
-{
-    platform::ProfileGroup group(platform::profile());
-    for (const Write &w : plan) {
-        const IniWriteResult r = ini_write(path, w.section, w.key, w.value);
-        if (!r.ok) {
-            group.abort();
-            return r;
-        }
-    }
-    const platform::WriteResult r = group.commit();
-    return {r.ok, r.error};
-}
-
-QString saveFailedMessage(const QString &path, const QString &reason)
-{
-    return QStringLiteral("The entry could not be saved to \"%1\": %2\n\nNothing was changed.")
-        .arg(QDir::toNativeSeparators(path), reason);
-}
-
-QString removeFailedMessage(const QString &path, const QString &reason)
-{
-    return QStringLiteral("The entry could not be removed from \"%1\": %2\n\nNothing was "
-                          "changed.")
-        .arg(QDir::toNativeSeparators(path), reason);
-}
-
-int rowAfterRemove(int oldCount, int n)
-{
-    return qMax(1, qMin(n, oldCount - 1));
+    return {f.action, storedHotkey(f.hotkeyIndex), f.keyword};
 }
 
 } // namespace editor

@@ -1,0 +1,30 @@
+#pragma once
+
+class Dialog;
+class EntryTables;
+
+namespace platform {
+class Dialogs;
+}
+
+/// What the entry editor uses of the window that opens it.
+class EditorHost
+{
+public:
+    /// The tables that OK's repeat tests run against.
+    virtual EntryTables &entryTables() = 0;
+    /// Modi: set before the editor loads, it opens in modify mode; every way of closing the
+    /// editor clears it.
+    virtual bool &modifyMode() = 0;
+    /// The 1-based row selected in the list, or 0.
+    virtual int selectedRow() const = 0;
+    virtual platform::Dialogs &dialogs() = 0;
+    /// The editor's OK wrote the entry file; @p row is the entry to select once the list shows
+    /// the file again.
+    virtual void entrySaved(int row) = 0;
+    /// @p editor is closing, and deletes itself once it has.
+    virtual void editorClosed(Dialog *editor) = 0;
+
+protected:
+    ~EditorHost() = default;
+};
