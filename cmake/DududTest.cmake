@@ -5,6 +5,7 @@ function(dudud_add_test name)
     cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
     target_compile_definitions(${name} PRIVATE
         DUDUD_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
         DUDUD_BINARY="$<TARGET_FILE:dudud-adadadiz>")

@@ -125,12 +125,10 @@ void Dialog::Form_Load()
         const int row = m_host.selectedRow();
         if (count > 0 && row >= 1 && row <= count) {
             edit_index = row;
-            const QString path = entryFilePath();
-            const QString section = QString::number(edit_index);
-            txtaction->setText(ini_read(path, section, QStringLiteral("Action"), QString()));
-            txtkeyword->setText(ini_read(path, section, QStringLiteral("Keyword"), QString()));
-            const QString hotkey = ini_read(path, section, QStringLiteral("Hotkey"), QString());
-            cmbhotkey->setCurrentIndex(editor::hotkeyIndexOf(hotkey));
+            const entries::EntryValues stored = entries::readEntry(entryFilePath(), edit_index);
+            txtaction->setText(stored.action);
+            txtkeyword->setText(stored.keyword);
+            cmbhotkey->setCurrentIndex(editor::hotkeyIndexOf(stored.hotkey));
             setWindowTitle(QStringLiteral("Modify..."));
             return;
         }

@@ -34,6 +34,14 @@ void appendEntry(WritePlan &plan, int section, const EntryValues &e)
 }
 } // namespace
 
+EntryValues readEntry(const QString &path, int index)
+{
+    const QString section = QString::number(index);
+    return {ini_read(path, section, QStringLiteral("Action"), QString()),
+            ini_read(path, section, QStringLiteral("Hotkey"), QString()),
+            ini_read(path, section, QStringLiteral("Keyword"), QString())};
+}
+
 WritePlan addPlan(int newCount, const EntryValues &e)
 {
     WritePlan plan;

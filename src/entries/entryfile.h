@@ -1,7 +1,8 @@
 #pragma once
 
-// Every write of the entry file: the plans of Add, Modify and Remove, and the one way they
-// reach the file. The windows decide whether to write; these decide what.
+// The entry file outside getinfo: one entry read for the editor, and every write, as the
+// plans of Add, Modify and Remove and the one way they reach the file. The windows decide
+// whether to write; these decide what.
 
 #include "platform/profile.h"
 
@@ -29,6 +30,9 @@ struct EntryValues
     QString hotkey;
     QString keyword;
 };
+
+/// Entry @p index (its section) as the file at @p path holds it now.
+EntryValues readEntry(const QString &path, int index);
 
 /// One value to store.
 struct Write

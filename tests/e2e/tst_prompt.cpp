@@ -60,9 +60,7 @@ struct Running
         if (x.visibleWindows(QStringLiteral("other")).isEmpty())
             return;
         otherWindow = x.visibleWindows(QStringLiteral("other")).first();
-        x.xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), otherWindow});
-        QTest::qWait(500);
-        up = x.focusedWindow() == otherWindow;
+        up = x.activate(otherWindow);
     }
     ~Running()
     {

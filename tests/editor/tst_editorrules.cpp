@@ -1,5 +1,6 @@
 #include "editor/rules/editorrules.h"
 #include "entries/entrytables.h"
+#include "filltables.h"
 
 #include <QTest>
 
@@ -7,23 +8,6 @@ using editor::EntryFields;
 using editor::Refusal;
 
 Q_DECLARE_METATYPE(Refusal)
-
-namespace {
-
-// Entries as "keyword|hotkey|action" texts, numbered from 1.
-void fill(EntryTables &t, const QString &s, const QStringList &entries)
-{
-    t.s = s;
-    for (const QString &e : entries) {
-        const QStringList parts = e.split(QLatin1Char('|'));
-        t.Keyword << parts.at(0);
-        t.Hotkey << parts.at(1);
-        t.Action << parts.at(2);
-    }
-}
-
-
-} // namespace
 
 class TstEditorRules : public QObject
 {

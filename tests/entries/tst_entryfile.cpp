@@ -3,6 +3,7 @@
 
 #include "entries/entryfile.h"
 #include "entries/entrytables.h"
+#include "filltables.h"
 #include "platform/fake/fakeprofile.h"
 
 #include <QTest>
@@ -13,18 +14,6 @@ using entries::WritePlan;
 Q_DECLARE_METATYPE(entries::WritePlan)
 
 namespace {
-
-// Entries as "keyword|hotkey|action" texts, numbered from 1.
-void fill(EntryTables &t, const QString &s, const QStringList &entries)
-{
-    t.s = s;
-    for (const QString &e : entries) {
-        const QStringList parts = e.split(QLatin1Char('|'));
-        t.Keyword << parts.at(0);
-        t.Hotkey << parts.at(1);
-        t.Action << parts.at(2);
-    }
-}
 
 Write w(const char *section, const char *key, const QString &value)
 {

@@ -1,7 +1,7 @@
 // The entry store over a real entry file: ini_read/ini_write, getinfo and the tables, the
 // check procedures and set_arrays, on the files people actually end up with.
 
-#include "../profile/asnobody.h"
+#include "asnobody.h"
 #include "entries/entrytables.h"
 #include "entries/ini.h"
 #include "platform/profile.h"

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -362,6 +363,21 @@ QStringList E2eSession::trayIconsOfApp() const
         }
     }
     return icons;
+}
+
+bool E2eSession::activate(const QString &window, int ms) const
+{
+    QElapsedTimer t;
+    t.start();
+    do {
+        xdotool({QStringLiteral("windowactivate"), window});
+        for (int i = 0; i < 10; ++i) {
+            if (focusedWindow() == window)
+                return true;
+            QTest::qWait(20);
+        }
+    } while (t.elapsed() < ms);
+    return false;
 }
 
 QString E2eSession::focusedWindow() const

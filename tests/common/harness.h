@@ -71,6 +71,10 @@ public:
     QStringList trayIconsOfApp() const;
     /// The window that has the input focus.
     QString focusedWindow() const;
+    /// Activates @p window through the window manager until it has the keyboard focus, for
+    /// at most @p ms: a window that has just appeared may not be managed yet, and the first
+    /// request then leaves the focus where it was.
+    bool activate(const QString &window, int ms = 5000) const;
     /// Geometry "x y w h" of a window in root coordinates.
     QRect geometry(const QString &window) const;
 
