@@ -6,10 +6,10 @@
 #include "launch/actionlauncher.h"
 #include "platform/dialogs.h"
 #include "platform/helpviewer.h"
-#include "platform/windowfocus.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/shell.h"
+#include "platform/windowfocus.h"
 #include "prompt/form2.h"
 #include "ui/programicon.h"
 
@@ -17,7 +17,6 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QTreeView>
-
 
 Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
     : QMainWindow(parent), m_platform(std::move(bundle))
@@ -196,4 +195,3 @@ void Form1::SHELL_internetlink(const QString &url)
 {
     shell().openUrl(url);
 }
-

@@ -1,8 +1,8 @@
 #include "about/frmabout.h"
 #include "entries/ini.h"
 #include "mainwindow/form1.h"
-#include "ui/programicon.h"
 #include "platform/fake/fakeplatform.h"
+#include "ui/programicon.h"
 
 #include <QApplication>
 #include <QLabel>

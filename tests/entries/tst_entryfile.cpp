@@ -53,7 +53,6 @@ void TstEntryFile::parseCount_data()
     QTest::newRow("letters") << "abc" << -1;
 }
 
-
 void TstEntryFile::parseCount()
 {
     QFETCH(QString, s);
@@ -64,7 +63,6 @@ void TstEntryFile::parseCount()
     else
         QCOMPARE(got.value_or(-1), n);
 }
-
 
 void TstEntryFile::removePlan_data()
 {
@@ -80,7 +78,6 @@ void TstEntryFile::removePlan_data()
     QTest::newRow("tables shorter than the count") << 4 << 1 << WritePlan{};
 }
 
-
 void TstEntryFile::removePlan()
 {
     QFETCH(int, oldCount);
@@ -90,7 +87,6 @@ void TstEntryFile::removePlan()
     fill(t, QString::number(oldCount), {"k1|A|a1", "k2|B|a2", "||a3"});
     QCOMPARE(entries::removePlan(oldCount, n, t), expected);
 }
-
 
 void TstEntryFile::applyPlanWritesOneGroupInOrder()
 {
@@ -105,14 +101,12 @@ void TstEntryFile::applyPlanWritesOneGroupInOrder()
              QStringList({"f.ini|count|c=2", "f.ini|2|Action=line  break", "f.ini|2|Hotkey="}));
 }
 
-
 void TstEntryFile::applyPlanFailureWritesNothing_data()
 {
     QTest::addColumn<bool>("failEachWrite");
     QTest::newRow("a write is refused") << true;
     QTest::newRow("the commit fails") << false;
 }
-
 
 void TstEntryFile::applyPlanFailureWritesNothing()
 {
@@ -122,7 +116,8 @@ void TstEntryFile::applyPlanFailureWritesNothing()
     (failEachWrite ? p.failWritesWith : p.failCommitWith) =
         QStringLiteral("No space left on device");
     platform::setProfile(&p);
-    const platform::WriteResult r = entries::applyPlan("f.ini", entries::addPlan(2, {"a", "", "k"}));
+    const platform::WriteResult r =
+        entries::applyPlan("f.ini", entries::addPlan(2, {"a", "", "k"}));
     const bool grouped = p.inGroup();
     platform::setProfile(nullptr);
     QVERIFY(!r.ok);
@@ -132,7 +127,6 @@ void TstEntryFile::applyPlanFailureWritesNothing()
     QCOMPARE(p.read("f.ini", "count", "c", ""), QStringLiteral("1"));
     QVERIFY(!p.contains("f.ini", "2", "Action"));
 }
-
 
 void TstEntryFile::rowAfterRemove_data()
 {
@@ -145,7 +139,6 @@ void TstEntryFile::rowAfterRemove_data()
     QTest::newRow("only") << 1 << 1 << 1;
 }
 
-
 void TstEntryFile::rowAfterRemove()
 {
     QFETCH(int, oldCount);
@@ -153,7 +146,6 @@ void TstEntryFile::rowAfterRemove()
     QFETCH(int, row);
     QCOMPARE(entries::rowAfterRemove(oldCount, n), row);
 }
-
 
 QTEST_GUILESS_MAIN(TstEntryFile)
 #include "tst_entryfile.moc"

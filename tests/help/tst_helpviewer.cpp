@@ -1,9 +1,9 @@
 #include "entries/ini.h"
 #include "mainwindow/form1.h"
+#include "platform/backends.h"
 #include "platform/fake/fakeplatform.h"
 #include "platform/helpviewer.h"
 #include "platform/qt/helpviewerwindow.h"
-#include "platform/backends.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,7 +1,7 @@
 // Tray host activations to icon event codes, for both kinds of tray host.
 
-#include "platform/qt/trayeventtranslator.h"
 #include "platform/notifyevents.h"
+#include "platform/qt/trayeventtranslator.h"
 
 #include <QtTest>
 

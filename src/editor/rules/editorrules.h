@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-
 class EntryTables;
 
 namespace editor {

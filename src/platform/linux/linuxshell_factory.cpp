@@ -1,5 +1,5 @@
-#include "platform/linux/linuxshell.h"
 #include "platform/backends.h"
+#include "platform/linux/linuxshell.h"
 
 namespace platform {
 std::unique_ptr<Shell> createShell()
