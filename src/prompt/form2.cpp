@@ -28,8 +28,10 @@ int shiftState(Qt::KeyboardModifiers m)
 
 Form2::Form2(const EntryTables &tables, platform::Shell &shell, platform::Dialogs &dialogs,
              platform::WindowFocus &focus)
-    : QWidget(nullptr), m_tables(tables), m_shell(shell), m_dialogs(dialogs), m_focus(focus)
+    : QWidget(nullptr), m_tables(tables), m_shell(shell), m_dialogs(dialogs),
+      m_focusRules(focus, this)
 {
+    m_clock.start();
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Dudud Adadadiz"));
     setWindowIcon(ui::programIcon());
@@ -69,7 +71,6 @@ void Form2::Form_Load()
 void Form2::Form_Activate()
 {
     m_entries = m_tables.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);
-    m_timerEnabled = true;
     Timer1.start();
 }
 
@@ -91,9 +92,8 @@ void Form2::Text1_KeyDown(int KeyCode, int Shift)
     case PromptDecision::NotFound:
         // No parent: the prompt is already hidden, and a box tied to an unmapped window may
         // be placed or stacked oddly by the window manager.
-        m_dialogs.messageBox(nullptr,
-                                    QStringLiteral("The Keyword you entered doesn't exist!"),
-                                    platform::MbOk | platform::MbIconStop);
+        m_dialogs.messageBox(nullptr, QStringLiteral("The Keyword you entered doesn't exist!"),
+                             platform::MbOk | platform::MbIconStop);
         Text1->clear();
         return;
     }
@@ -112,19 +112,7 @@ void Form2::Text1_Validate(bool &Cancel)
 
 void Form2::Timer1_Timer()
 {
-    if (!isVisible())
-        return; // hiding again would change nothing; spare the question to the X server
-    // The X server knows at once when another application takes the keyboard; Qt's own
-    // idea of the active window follows only after a delay.
-    const platform::FocusOwner owner = m_focus.focusOwner(this);
-    const bool active = owner == platform::FocusOwner::Unknown
-                            ? m_focus.programActive()
-                            : owner != platform::FocusOwner::Foreign;
-    if (owner == platform::FocusOwner::Window ||
-        (owner == platform::FocusOwner::Unknown && isActiveWindow()))
-        m_awaitingActivation = false;
-    const qint64 sinceShown = m_shownAt.isValid() ? m_shownAt.elapsed() : -1;
-    if (timerShouldHide(active, m_awaitingActivation, sinceShown))
+    if (m_focusRules.tickHides(m_clock.elapsed(), isVisible(), isActiveWindow()))
         hide();
 }
 
@@ -136,57 +124,31 @@ void Form2::SHELL_internetlink(const QString &url)
 bool Form2::event(QEvent *e)
 {
     if (e->type() == QEvent::WindowActivate) {
-        m_awaitingActivation = false;
+        m_focusRules.activated();
         Form_Activate();
     } else if (e->type() == QEvent::Hide) {
         // A hidden prompt has nothing for the timer to hide: it rests until the next show
         // instead of waking the launcher 25 times a second for nothing.
         Timer1.stop();
     } else if (e->type() == QEvent::Show) {
-        if (m_timerEnabled)
+        const PromptFocus::ShowPlan plan = m_focusRules.shown(
+            m_clock.elapsed(), windowHandle() && windowHandle()->isActive(), isActiveWindow());
+        if (plan.startTimer)
             Timer1.start();
-        m_awaitingActivation = true;
-        m_shownAt.start();
-        // Hiding deactivates the prompt among the widgets at once, but the platform may still
-        // count its window as focused (the offscreen platform always, X11 for a moment) and
-        // then reports no new activation for this show: restore the widgets' view of it, which
-        // runs Form_Activate as any activation does.
-        if (windowHandle() && windowHandle()->isActive() && !isActiveWindow()) {
-            QT_WARNING_PUSH
-            QT_WARNING_DISABLE_DEPRECATED
-            QApplication::setActiveWindow(this);
-            QT_WARNING_POP
-            m_awaitingActivation = true; // the window manager has yet to give the keyboard
+        if (plan.restoreActive) {
+            restoreActive();
+            m_focusRules.restored();
         }
     }
     return QWidget::event(e);
 }
 
-bool Form2::focusLossIsStale()
+void Form2::restoreActive()
 {
-    switch (m_focus.focusOwner(this)) {
-    case platform::FocusOwner::Unknown:
-    case platform::FocusOwner::OtherOfOurs:
-        return false;
-    case platform::FocusOwner::Window:
-        // Qt reports late the loss from before the last hide, while the server has already
-        // given the keyboard back. Restore Qt's view once this deactivation is through.
-        QTimer::singleShot(0, this, [this] {
-            if (isVisible() && !isActiveWindow() &&
-                m_focus.focusOwner(this) == platform::FocusOwner::Window) {
-                QT_WARNING_PUSH
-                QT_WARNING_DISABLE_DEPRECATED
-                QApplication::setActiveWindow(this);
-                QT_WARNING_POP
-            }
-        });
-        return true;
-    case platform::FocusOwner::Foreign:
-        // Shown but not yet given the keyboard: it cannot have lost it. The timer hides the
-        // prompt if the window manager never gives it.
-        return m_awaitingActivation;
-    }
-    return false;
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setActiveWindow(this);
+    QT_WARNING_POP
 }
 
 bool Form2::eventFilter(QObject *watched, QEvent *e)
@@ -199,16 +161,24 @@ bool Form2::eventFilter(QObject *watched, QEvent *e)
                 return true;
             }
         } else if (e->type() == QEvent::FocusOut) {
-            const Qt::FocusReason reason = static_cast<QFocusEvent *>(e)->reason();
-            if (reason == Qt::ActiveWindowFocusReason && focusLossIsStale())
-                return QWidget::eventFilter(watched, e);
-            // A context menu of the line edit takes the focus only for a moment; the prompt
-            // stays so that a pasted keyword can still be confirmed.
-            if (reason != Qt::PopupFocusReason) {
+            switch (m_focusRules.focusLost(static_cast<QFocusEvent *>(e)->reason())) {
+            case PromptFocusLoss::Hide: {
                 bool Cancel = false;
                 Text1_Validate(Cancel);
                 if (!Cancel)
                     Text1_LostFocus();
+                break;
+            }
+            case PromptFocusLoss::StaleRestore:
+                // Restoring inside the deactivation would be undone by its own end.
+                QTimer::singleShot(0, this, [this] {
+                    if (m_focusRules.recheckRestores(isVisible(), isActiveWindow()))
+                        restoreActive();
+                });
+                break;
+            case PromptFocusLoss::Stale:
+            case PromptFocusLoss::KeepForPopup:
+                break;
             }
         }
     }

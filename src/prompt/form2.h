@@ -1,5 +1,6 @@
 #pragma once
 
+#include "prompt/rules/promptfocus.h"
 #include "prompt/rules/promptlogic.h"
 
 #include <QElapsedTimer>
@@ -53,20 +54,16 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
-    /// Whether a deactivation that Qt reports is out of date by the X server's word.
-    bool focusLossIsStale();
+    /// Makes the prompt Qt's active window again where the window system never took it away.
+    void restoreActive();
 
     const EntryTables &m_tables;
     platform::Shell &m_shell;
     platform::Dialogs &m_dialogs;
-    platform::WindowFocus &m_focus;
     QStringList m_hotkeyCopy;
     QStringList m_keywordCopy;
     QStringList m_actionCopy;
     bool m_entries = false;
-    // Set from a show until the window manager activates the window: on X11 that takes a
-    // few milliseconds, and the running timer must not hide the prompt in between.
-    bool m_awaitingActivation = false;
-    bool m_timerEnabled = false; ///< the first activation has switched the timer on
-    QElapsedTimer m_shownAt;
+    PromptFocus m_focusRules;
+    QElapsedTimer m_clock; ///< the time of the focus rules
 };

@@ -1,6 +1,6 @@
 #include "mainwindow/form1.h"
+#include "platform/backends.h"
 #include "platform/fake/fakeplatform.h"
-#include "platform/qt/windowactivation.h"
 #include "prompt/form2.h"
 
 #include <QApplication>
@@ -408,9 +408,9 @@ void TstForm2::activationHelperIdleOffX11()
 {
     QWidget w;
     w.show();
-    QCOMPARE(platform::windowActivationSupported(), false);
-    QCOMPARE(platform::requestKeyboardFocus(&w), false);
-    QCOMPARE(platform::keyboardFocusOwner(&w), platform::FocusOwner::Unknown);
+    const std::unique_ptr<platform::WindowFocus> focus = platform::createWindowFocus();
+    QCOMPARE(focus->activate(&w), false);
+    QCOMPARE(focus->focusOwner(&w), platform::FocusOwner::Unknown);
 }
 
 void TstForm2::promptGoesWithTheMainWindow()

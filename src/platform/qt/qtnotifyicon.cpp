@@ -1,6 +1,7 @@
-#include "platform/qt/trayeventtranslator.h"
-#include "platform/notifyicon.h"
 #include "platform/backends.h"
+#include "platform/notifyicon.h"
+#include "platform/qt/trayeventtranslator.h"
+#include "platform/x11/x11trayprobe.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -16,39 +17,12 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <X11/Xlib.h>
+#include <memory>
 
 namespace platform {
 namespace {
 
 const char watcherService[] = "org.kde.StatusNotifierWatcher";
-
-/// Whether an XEmbed tray owns the tray selection of the default screen. Uses a connection
-/// of its own: asking Qt would make it settle on a tray kind before a tray exists.
-class XEmbedProbe
-{
-public:
-    XEmbedProbe()
-    {
-        if (QGuiApplication::platformName() != QLatin1String("xcb"))
-            return;
-        m_display = XOpenDisplay(nullptr);
-        if (!m_display)
-            return;
-        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(DefaultScreen(m_display));
-        m_selection = XInternAtom(m_display, name.constData(), False);
-    }
-    ~XEmbedProbe()
-    {
-        if (m_display)
-            XCloseDisplay(m_display);
-    }
-    bool present() const { return m_display && XGetSelectionOwner(m_display, m_selection) != 0; }
-
-private:
-    Display *m_display = nullptr;
-    Atom m_selection = 0;
-};
 
 bool statusNotifierHostPresent()
 {
@@ -73,6 +47,8 @@ public:
     {
         m_poll.setInterval(1000);
         connect(&m_poll, &QTimer::timeout, this, &QtNotifyIcon::tryCreate);
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            m_xembed = std::make_unique<X11TrayProbe>();
     }
 
     bool Shell_NotifyIconA(int message, const NotifyIconData &data) override
@@ -103,12 +79,14 @@ public:
     {
         if (m_icon && m_translator.host() == TrayEventTranslator::Host::StatusNotifier)
             return statusNotifierHostPresent();
-        return m_xembed.present() || statusNotifierHostPresent();
+        return xembedPresent() || statusNotifierHostPresent();
     }
 
     void setContextMenu(QMenu *menu) override { m_menu = menu; }
 
 private:
+    bool xembedPresent() const { return m_xembed && m_xembed->present(); }
+
     void watchDBus()
     {
         if (m_dbusWatcher)
@@ -129,7 +107,7 @@ private:
         if (!m_wanted || m_icon)
             return;
         const bool sni = statusNotifierHostPresent();
-        if (!sni && !m_xembed.present())
+        if (!sni && !xembedPresent())
             return;
         m_poll.stop();
         m_translator = TrayEventTranslator(sni ? TrayEventTranslator::Host::StatusNotifier
@@ -185,7 +163,7 @@ private:
     QPointer<QMenu> m_menu;
     QTimer m_poll;
     QDBusServiceWatcher *m_dbusWatcher = nullptr;
-    XEmbedProbe m_xembed;
+    std::unique_ptr<X11TrayProbe> m_xembed; ///< only on X11
     TrayEventTranslator m_translator;
     QElapsedTimer m_clock = [] {
         QElapsedTimer t;
