@@ -232,6 +232,9 @@ private:
 void TstPromptFocus::init()
 {
     m_fp = new fake::FakePlatform;
+    // The real window system's focus: that is what these tests are about.
+    m_fp->windowFocus = nullptr;
+    m_fp->bundle.windowFocus = platform::createWindowFocus();
     m_f = new Form1(std::move(m_fp->bundle));
     setEntries(*m_f, {{"notes", "/usr/bin/notes"}, {"web", "https://example.org"}});
 }
