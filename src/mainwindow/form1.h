@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/editorhost.h"
+#include "entries/entryfilewatcher.h"
 #include "entries/entrytables.h"
 #include "launch/hotkeymonitor.h"
 #include "platform/notifyicon.h"
@@ -58,6 +59,10 @@ public:
     void reload(int preferredRow = 0);
     /// Selects row @p row (1-based, clamped to the rows there are), when there are rows.
     void selectRow(int row);
+    /// Reloads when the entry file holds other entries than the tables: another program or
+    /// a text editor changed it. The selection stays on the same entry where it is still
+    /// there. Returns whether it reloaded.
+    bool reloadIfChanged();
     bool set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList &actions) const;
     /// The 1-based index of the selected row, or 0 when none is selected.
     int selectedRow() const override;
@@ -88,6 +93,7 @@ public:
     EntryTables &entryTables() override { return tables; }
     bool &modifyMode() override { return Modi; }
     void entrySaved(int row) override;
+    bool refreshEntries() override { return reloadIfChanged(); }
     void editorClosed(Dialog *editor) override;
 
     /// The tray menu mPopupSys and the menu bar's actions, by their item names.
@@ -114,6 +120,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -127,10 +134,12 @@ private:
 
     platform::PlatformBundle m_platform;
     HotkeyMonitor m_monitor;
+    EntryFileWatcher m_fileWatcher;
     QPointer<Form2> m_form2;
     QPointer<Dialog> m_dialog;
     QPointer<frmAbout> m_about;
     bool m_loaded = false;
     bool m_restoring = false;
+    bool m_centreOnFrame = false; ///< centred before the frame was known
     bool m_keyboardFailed = false;
 };

@@ -5,6 +5,7 @@
 #include "harness.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QtTest>
 
 namespace {
@@ -33,6 +34,34 @@ bool showMainWindow(E2eSession &x)
     while (t.elapsed() < 15000 && x.focusedWindow() != w)
         QTest::qWait(50);
     return x.focusedWindow() == w;
+}
+
+/// The window manager's frame around @p w: the client area grown by _NET_FRAME_EXTENTS, or
+/// an empty rectangle while the window manager has not framed it.
+QRect frameOf(const E2eSession &x, const QString &w)
+{
+    const QString p =
+        x.run(QStringLiteral("xprop"), {QStringLiteral("-id"), w, "_NET_FRAME_EXTENTS"});
+    const QStringList e = p.mid(p.indexOf(QLatin1Char('=')) + 1).split(QLatin1Char(','));
+    if (!p.contains(QLatin1Char('=')) || e.size() != 4)
+        return {};
+    return x.geometry(w).adjusted(-e.at(0).trimmed().toInt(), -e.at(2).trimmed().toInt(),
+                                  e.at(1).trimmed().toInt(), e.at(3).trimmed().toInt());
+}
+
+/// Whether the window manager lists @p w among its clients.
+bool managed(const E2eSession &x, const QString &w)
+{
+    const QString list =
+        x.run(QStringLiteral("xprop"), {QStringLiteral("-root"), "_NET_CLIENT_LIST"});
+    return list.contains(QStringLiteral("0x%1").arg(w.toULongLong(), 0, 16));
+}
+
+/// Whether the pixel at @p p of the screen is black, as an unpainted window is.
+bool blackAt(const E2eSession &x, const QPoint &p)
+{
+    const QImage shot(x.screenshot(QStringLiteral("probe")));
+    return shot.isNull() || shot.pixelColor(p) == Qt::black;
 }
 
 void key(E2eSession &x, const QString &keys)
@@ -92,6 +121,72 @@ private slots:
         x.chord({E2eSession::KeyLCtrl, E2eSession::KeyLShift, 58 /* M */}, 60);
         QTest::qWait(600);
         QCOMPARE(x.logLines().size(), 1);
+    }
+
+    void theFirstShowCentresTheFrame()
+    {
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        QVERIFY2(showMainWindow(x), qPrintable(x.error()));
+        const QString w = x.visibleWindows(mainTitle).first();
+        // The outer window, borders and title bar included, sits in the middle of the screen.
+        auto offCentre = [&] {
+            const QRect f = frameOf(x, w);
+            return f.isEmpty() ? 999
+                               : qMax(qAbs(f.x() - (1280 / 2 - f.width() / 2)),
+                                      qAbs(f.y() - (800 / 2 - f.height() / 2)));
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(offCentre(), 0, 3000);
+    }
+
+    void minimisingHidesIntoTheTray_data()
+    {
+        QTest::addColumn<QStringList>("minimise");
+        QTest::addColumn<bool>("byDoubleClick");
+        QTest::newRow("iconify request, back by the tray menu")
+            << QStringList{"windowminimize", "%1"} << false;
+        QTest::newRow("iconify request, back by a double click")
+            << QStringList{"windowminimize", "%1"} << true;
+        QTest::newRow("window menu's Iconify")
+            << QStringList{"key", "--delay", "300", "alt+space", "n"} << false;
+    }
+
+    void minimisingHidesIntoTheTray()
+    {
+        QFETCH(QStringList, minimise);
+        QFETCH(bool, byDoubleClick);
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        QVERIFY2(showMainWindow(x), qPrintable(x.error()));
+        const QString w = x.visibleWindows(mainTitle).first();
+        QTRY_VERIFY_WITH_TIMEOUT(managed(x, w), 3000);
+        for (QString &a : minimise)
+            a = a.arg(w);
+        x.xdotool(minimise);
+        QTRY_VERIFY_WITH_TIMEOUT(x.visibleWindows(mainTitle).isEmpty(), 3000);
+        // Still gone a while later: not mapped again, not left in the window manager's list.
+        QTest::qWait(1500);
+        QVERIFY(x.visibleWindows(mainTitle).isEmpty());
+        QVERIFY(!managed(x, w));
+
+        if (byDoubleClick) {
+            const QRect icon = x.geometry(x.trayIconsOfApp().value(0));
+            x.xdotool({QStringLiteral("mousemove"), QString::number(icon.center().x()),
+                       QString::number(icon.center().y()), QStringLiteral("click"),
+                       QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
+                       QStringLiteral("80"), QStringLiteral("1")});
+        } else {
+            QProcess second; // asks the running copy for its main window, as "&Main window"
+            second.setProcessEnvironment(x.environment());
+            second.start(x.path(QStringLiteral("dudud-adadadiz")), {});
+            second.waitForFinished(10000);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(mainTitle).size(), 1, 5000);
+        QVERIFY(x.activate(w));
+        const QRect g = x.geometry(w);
+        QTRY_VERIFY_WITH_TIMEOUT(!blackAt(x, g.center()), 3000);
+        key(x, QStringLiteral("F3")); // and it works
+        QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("Add\\.\\.\\.")).size(), 1, 5000);
     }
 
     void f1OpensTheHelpTopics()

@@ -1,5 +1,6 @@
 #include "mainwindow/form1.h"
 
+#include "entries/ini.h"
 #include "platform/dialogs.h"
 #include "platform/keyboard.h"
 
@@ -37,6 +38,9 @@ bool Form1::Form_Load()
     connect(&keyboard(), &platform::KeyboardDevice::keyPressed, this, &Form1::Timer1_Timer,
             Qt::QueuedConnection);
     connect(&keyboard(), &platform::KeyboardDevice::failed, this, &Form1::keyboardFailed);
+    // The entry file is shared with other programs and text editors: the list follows it.
+    connect(&m_fileWatcher, &EntryFileWatcher::changed, this, &Form1::reloadIfChanged);
+    m_fileWatcher.watch(entryFilePath());
     Timer1.start();
     return true;
 }
@@ -88,13 +92,12 @@ void Form1::Form_Resize()
     if (windowState() & Qt::WindowMinimized) {
         // Without a tray the minimised window stays in the taskbar: it is then the only way
         // back to the main window.
-        if (notifyIcon().trayAvailable()) {
+        //
+        // Hidden, it keeps the minimised state until it is shown again (restoreWindowState):
+        // leaving that state maps the window, and a window mapped again while hidden would
+        // stay on screen unpainted.
+        if (notifyIcon().trayAvailable())
             hide();
-            // Hidden, it is in the tray: shown again, it comes back in its normal state.
-            m_restoring = true;
-            setWindowState(windowState() & ~Qt::WindowMinimized);
-            m_restoring = false;
-        }
         return;
     }
     const QScreen *scr = screen();
@@ -102,6 +105,9 @@ void Form1::Form_Resize()
         return;
     const QRect sg = scr->geometry();
     const QRect fg = frameGeometry();
+    // Until the window manager has framed the window its frame is not known: centre again
+    // once it is.
+    m_centreOnFrame = isVisible() && fg == geometry();
     move(sg.x() + sg.width() / 2 - fg.width() / 2, sg.y() + sg.height() / 2 - fg.height() / 2);
 }
 
@@ -121,8 +127,11 @@ void Form1::minimise()
 
 void Form1::restoreWindowState()
 {
-    if (windowState() & Qt::WindowMinimized)
+    if (windowState() & Qt::WindowMinimized) {
+        m_restoring = true;
         setWindowState(windowState() & ~Qt::WindowMinimized);
+        m_restoring = false;
+    }
 }
 
 void Form1::Form_Unload(bool &Cancel)
@@ -145,6 +154,13 @@ void Form1::changeEvent(QEvent *event)
     if (event->type() == QEvent::WindowStateChange)
         qCDebug(lcTray) << "window state" << windowState() << "restoring" << m_restoring;
     if (event->type() == QEvent::WindowStateChange && m_loaded && !m_restoring)
+        Form_Resize();
+}
+
+void Form1::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (m_centreOnFrame && frameGeometry() != geometry())
         Form_Resize();
 }
 
