@@ -126,6 +126,7 @@ void Dialog::Form_Load()
         if (count > 0 && row >= 1 && row <= count) {
             edit_index = row;
             const entries::EntryValues stored = entries::readEntry(entryFilePath(), edit_index);
+            m_loaded = stored;
             txtaction->setText(stored.action);
             txtkeyword->setText(stored.keyword);
             cmbhotkey->setCurrentIndex(editor::hotkeyIndexOf(stored.hotkey));
@@ -168,7 +169,19 @@ void Dialog::OKButton_Click()
 {
     const bool addMode = !m_host.modifyMode();
     const editor::EntryFields f = fields();
+    // The tests and the writes go by the file as it is now, which another program may have
+    // changed since the list was loaded.
     EntryTables &tables = m_host.entryTables();
+    const QString path = entryFilePath();
+    if (m_host.refreshEntries() && !addMode && edit_index != 0 &&
+        !(tables.entry(edit_index) == m_loaded)) {
+        edit_index = tables.find(m_loaded);
+        if (edit_index == 0) {
+            m_host.dialogs().messageBox(this, entries::entryGoneMessage(path),
+                                        platform::MbOk | platform::MbIconStop);
+            return;
+        }
+    }
     const editor::Refusal refusal = editor::validate(f, addMode, tables, edit_index);
     if (refusal != editor::Refusal::None) {
         m_host.dialogs().messageBox(this, editor::refusalMessage(refusal, tables.s),
@@ -179,7 +192,6 @@ void Dialog::OKButton_Click()
     const int row = addMode ? *entries::parseCount(tables.s) + 1 : edit_index;
     const entries::WritePlan plan = addMode ? entries::addPlan(row, editor::storedValues(f))
                                             : entries::modifyPlan(row, editor::storedValues(f));
-    const QString path = entryFilePath();
     const platform::WriteResult written = entries::applyPlan(path, plan);
     if (!written.ok) {
         // Nothing reached the file: the user keeps the editor and everything typed.

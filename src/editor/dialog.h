@@ -59,4 +59,7 @@ private:
     editor::EntryFields fields() const;
 
     EditorHost &m_host;
+    /// The entry being modified as it was loaded: found again by its values should another
+    /// program have moved it.
+    entries::EntryValues m_loaded;
 };

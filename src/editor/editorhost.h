@@ -19,6 +19,9 @@ public:
     /// The 1-based row selected in the list, or 0.
     virtual int selectedRow() const = 0;
     virtual platform::Dialogs &dialogs() = 0;
+    /// Brings the tables up to date with the entry file, which another program may have
+    /// changed; returns whether they changed.
+    virtual bool refreshEntries() = 0;
     /// The editor's OK wrote the entry file; @p row is the entry to select once the list shows
     /// the file again.
     virtual void entrySaved(int row) = 0;

@@ -104,6 +104,14 @@ QString removeFailedMessage(const QString &path, const QString &reason)
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
+QString entryGoneMessage(const QString &path)
+{
+    return QStringLiteral("The entry is no longer in \"%1\" as it was: another program has "
+                          "changed or removed it. The list now shows the file as it is; "
+                          "choose the entry again.\n\nNothing was changed.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 int rowAfterRemove(int oldCount, int n)
 {
     return qMax(1, qMin(n, oldCount - 1));

@@ -29,6 +29,7 @@ struct EntryValues
     QString action;
     QString hotkey;
     QString keyword;
+    bool operator==(const EntryValues &) const = default;
 };
 
 /// Entry @p index (its section) as the file at @p path holds it now.
@@ -62,6 +63,9 @@ platform::WriteResult applyPlan(const QString &path, const WritePlan &plan);
 /// The message for a save or a removal that did not reach @p path.
 QString saveFailedMessage(const QString &path, const QString &reason);
 QString removeFailedMessage(const QString &path, const QString &reason);
+/// The message for an entry that another program changed or removed from @p path while the
+/// user was working on it.
+QString entryGoneMessage(const QString &path);
 
 /// The row to select after entry @p n of @p oldCount was removed: the one that took its
 /// place, or the new last one (1 when none is left: there is then nothing to select).

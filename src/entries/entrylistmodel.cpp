@@ -10,6 +10,20 @@ int EntryListModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : 3;
 }
 
+namespace {
+// The list lays out the whole text of a row; a value of megabytes would take seconds and
+// hundreds of megabytes to shape. What a row shows is bounded; the tables keep every value.
+QString shown(const QString &value)
+{
+    if (value.size() <= EntryListModel::maxShownLength)
+        return value;
+    qsizetype cut = EntryListModel::maxShownLength - 1;
+    if (value.at(cut - 1).isHighSurrogate())
+        --cut;
+    return value.left(cut) + QChar(0x2026);
+}
+} // namespace
+
 QVariant EntryListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size())
@@ -19,9 +33,9 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
     const Row &r = m_rows.at(index.row());
     switch (index.column()) {
     case 0:
-        return r.action;
+        return shown(r.action);
     case 1:
-        return r.keyword;
+        return shown(r.keyword);
     case 2:
         return r.hotkey;
     }

@@ -19,6 +19,9 @@ public:
 
     using QAbstractTableModel::QAbstractTableModel;
 
+    /// The most characters a cell shows; a longer value shows its start and "…".
+    static constexpr int maxShownLength = 300;
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;

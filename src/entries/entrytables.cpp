@@ -15,32 +15,61 @@ QString EntryTables::hotkeyDisplay(const QString &hotkey)
     return QStringLiteral("Ctrl + Shift + ") + hotkey.toUpper();
 }
 
-void EntryTables::getinfo()
+void EntryTables::readTables(const QString &path)
 {
-    const QString path = entryFilePath();
     s = ini_read(path, QStringLiteral("count"), QStringLiteral("c"), QString());
     const int n = count();
     if (n == 0)
         return;
-
     Hotkey = QStringList(n);
     Keyword = QStringList(n);
     Action = QStringList(n);
-    QList<EntryListModel::Row> rows;
-    rows.reserve(n);
     for (int i = 1; i <= n; ++i) {
         const QString section = QString::number(i);
-        EntryListModel::Row row;
-        row.action = ini_read(path, section, QStringLiteral("Action"), QString());
-        Action[i - 1] = row.action;
-        row.keyword = ini_read(path, section, QStringLiteral("Keyword"), QString());
-        Keyword[i - 1] = row.keyword;
-        const QString h = ini_read(path, section, QStringLiteral("Hotkey"), QString());
-        row.hotkey = hotkeyDisplay(h);
-        Hotkey[i - 1] = h;
-        rows.append(std::move(row));
+        Action[i - 1] = ini_read(path, section, QStringLiteral("Action"), QString());
+        Keyword[i - 1] = ini_read(path, section, QStringLiteral("Keyword"), QString());
+        Hotkey[i - 1] = ini_read(path, section, QStringLiteral("Hotkey"), QString());
     }
+}
+
+void EntryTables::getinfo()
+{
+    readTables(entryFilePath());
+    const int n = count();
+    if (n == 0)
+        return;
+    QList<EntryListModel::Row> rows;
+    rows.reserve(n);
+    for (int i = 0; i < n; ++i)
+        rows.append({Action.at(i), Keyword.at(i), hotkeyDisplay(Hotkey.at(i))});
     m_list.appendRows(std::move(rows));
+}
+
+entries::EntryValues EntryTables::entry(int n) const
+{
+    return {Action.value(n - 1), Hotkey.value(n - 1), Keyword.value(n - 1)};
+}
+
+int EntryTables::find(const entries::EntryValues &e) const
+{
+    const int n = qMin(count(), int(qMin(Action.size(), qMin(Hotkey.size(), Keyword.size()))));
+    for (int i = 0; i < n; ++i) {
+        if (Action.at(i) == e.action && Hotkey.at(i) == e.hotkey && Keyword.at(i) == e.keyword)
+            return i + 1;
+    }
+    return 0;
+}
+
+bool EntryTables::sameEntries(const EntryTables &other) const
+{
+    const int n = count();
+    if (other.count() != n)
+        return false;
+    for (int i = 1; i <= n; ++i) {
+        if (!(entry(i) == other.entry(i)))
+            return false;
+    }
+    return true;
 }
 
 bool EntryTables::checkTable(const QStringList &table, const QString &value)

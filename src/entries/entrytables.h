@@ -1,5 +1,6 @@
 #pragma once
 
+#include "entries/entryfile.h"
 #include "entries/entrylistmodel.h"
 
 #include <QStringList>
@@ -22,6 +23,16 @@ public:
     /// Reads the count and, unless it means no entries, recreates the tables and appends one
     /// row per entry to the list. A reload is: list()->clear(), then getinfo().
     void getinfo();
+    /// As getinfo() from @p path, without touching the list.
+    void readTables(const QString &path);
+
+    /// Entry @p n (1-based, one of the entries) as the tables hold it.
+    entries::EntryValues entry(int n) const;
+    /// The first entry equal to @p e in all three values, 1-based; 0 when none is.
+    int find(const entries::EntryValues &e) const;
+    /// Whether both hold the same entries (the count text aside, which the check procedures
+    /// may have turned from "" into "0").
+    bool sameEntries(const EntryTables &other) const;
 
     /// Each turns an empty `s` into "0", then tells whether one of the entries 1..count holds
     /// exactly @p value (case-sensitive, nothing trimmed).

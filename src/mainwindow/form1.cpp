@@ -158,6 +158,21 @@ void Form1::reload(int preferredRow)
     tables.list()->clear();
     tables.getinfo();
     selectRow(preferredRow);
+    if (m_form2)
+        m_form2->takeCopies();
+}
+
+bool Form1::reloadIfChanged()
+{
+    EntryTables now;
+    now.readTables(entryFilePath());
+    if (now.sameEntries(tables))
+        return false;
+    const int row = selectedRow();
+    const entries::EntryValues selected = row ? tables.entry(row) : entries::EntryValues();
+    const int moved = row ? now.find(selected) : 0;
+    reload(moved ? moved : row);
+    return true;
 }
 
 void Form1::selectRow(int row)

@@ -40,18 +40,29 @@ void Form1::Remove_Click()
     const int count = tables.count();
     if (count == 0)
         return;
-    const int n = selectedRow();
-    if (n < 1 || n > count)
+    const int selected = selectedRow();
+    if (selected < 1 || selected > count)
         return;
+    const entries::EntryValues shown = tables.entry(selected);
     if (dialogs().messageBox(this,
                              QStringLiteral("Are you sure you want to delete the selected item?"),
                              platform::MbYesNo) != platform::IdYes)
         return;
 
-    const entries::WritePlan plan = entries::removePlan(count, n, tables);
+    // The file may have changed meanwhile: what is removed, and what moves down in its place,
+    // comes from the file as it is now.
+    reloadIfChanged();
+    const int n = tables.entry(selected) == shown ? selected : tables.find(shown);
+    const QString path = entryFilePath();
+    if (n == 0) {
+        dialogs().messageBox(this, entries::entryGoneMessage(path),
+                             platform::MbOk | platform::MbIconStop);
+        return;
+    }
+    const int now = tables.count();
+    const entries::WritePlan plan = entries::removePlan(now, n, tables);
     if (plan.isEmpty())
         return;
-    const QString path = entryFilePath();
     const platform::WriteResult written = entries::applyPlan(path, plan);
     if (!written.ok) {
         dialogs().messageBox(this, entries::removeFailedMessage(path, written.error),
@@ -62,7 +73,7 @@ void Form1::Remove_Click()
     }
     if (m_dialog)
         m_dialog->entryRemoved(n);
-    reload(entries::rowAfterRemove(count, n));
+    reload(entries::rowAfterRemove(now, n));
 }
 
 void Form1::entrySaved(int row)

@@ -68,6 +68,11 @@ void Form2::Form_Load()
     m_entries = m_tables.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);
 }
 
+void Form2::takeCopies()
+{
+    m_entries = m_tables.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);
+}
+
 void Form2::Form_Activate()
 {
     m_entries = m_tables.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);

@@ -39,6 +39,8 @@ public:
 
     /// Whether the last copies held any entry.
     bool hasEntries() const { return m_entries; }
+    /// Copies the tables again: they were reloaded while the prompt may be open.
+    void takeCopies();
 
 public slots:
     void Form_Load();

@@ -5,6 +5,7 @@
 #include "entries/ini.h"
 #include "mainwindow/form1.h"
 #include "platform/fake/fakeplatform.h"
+#include "prompt/form2.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -72,6 +73,14 @@ struct Env
         setProgramDirForTesting(QString());
     }
     QByteArray bytes() const { return readAll(path); }
+    /// Another program replaces the file, as text editors do: a new file renamed over it.
+    void replace(const QByteArray &contents) const
+    {
+        QFile out(path + QStringLiteral(".new"));
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(contents) == contents.size());
+        out.close();
+        QVERIFY(::rename(QFile::encodeName(out.fileName()), QFile::encodeName(path)) == 0);
+    }
     void select(int row) { f->reload(row); }
 };
 
@@ -114,6 +123,9 @@ private slots:
     void remove_data();
     void remove();
     void failedSaveLeavesFileAndEditor();
+    void anotherProgramsEditSurvives_data();
+    void anotherProgramsEditSurvives();
+    void theListFollowsTheFile();
     void failedRemoveLeavesFileAndList();
 };
 
@@ -221,6 +233,92 @@ void TstEditorFile::remove()
     QCOMPARE(e.fp.dialogs->messages.size(), 1);
     QCOMPARE(e.bytes(), after);
     QCOMPARE(e.f->tables.list()->rowCount(), rows);
+}
+
+// Another program changes the file while the list shows it: what the user does next is
+// tested and written against the file as it is then, and the other program's change stays.
+void TstEditorFile::anotherProgramsEditSurvives_data()
+{
+    QTest::addColumn<QString>("command"); // "add", "modify" or "remove"
+    QTest::addColumn<int>("row");         // selected before the other program's change
+    QTest::addColumn<QByteArray>("external");
+    QTest::addColumn<QString>("keyword"); // typed into the editor, with the action "/mine"
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QString>("message");
+
+    QByteArray four = kThree;
+    four.replace("c=3", "c=4").append("[4]\nAction=/opt/late\nHotkey=\nKeyword=late\n");
+    QByteArray five = four;
+    five.replace("c=4", "c=5").append("[5]\nAction=/mine\nHotkey=\nKeyword=mine\n");
+    QTest::newRow("an appended entry is not overwritten by Add")
+        << "add" << 1 << four << "mine" << five << "";
+    QTest::newRow("the repeat tests see the appended entry")
+        << "add" << 1 << four << "late" << four << "Keyword already exists";
+
+    QByteArray changed = kThree;
+    changed.replace("/usr/bin/calc", "/usr/bin/other");
+    QTest::newRow("Remove moves the other program's values")
+        << "remove" << 1 << changed << ""
+        << QByteArray("[count]\nc=2\n[1]\nAction=http://example.org\nHotkey=F5\nKeyword=web\n"
+                      "[2]\nAction=/usr/bin/other\nHotkey=Q\nKeyword=\n"
+                      "[3]\nAction=/usr/bin/other\nHotkey=Q\nKeyword=\n")
+        << "";
+    QByteArray two = kThree;
+    two.replace("c=3", "c=2");
+    QTest::newRow("Modify of an entry the other program removed is refused")
+        << "modify" << 3 << two << "mine" << two << "another program";
+    QTest::newRow("Modify follows its entry to where it moved")
+        << "modify" << 3 << QByteArray("[count]\nc=1\n[1]\nAction=/usr/bin/calc\nHotkey=Q\n")
+        << "mine" << QByteArray("[count]\nc=1\n[1]\nAction=/mine\nHotkey=Q\nKeyword=mine\n") << "";
+}
+
+void TstEditorFile::anotherProgramsEditSurvives()
+{
+    QFETCH(QString, command);
+    QFETCH(int, row);
+    QFETCH(QByteArray, external);
+    QFETCH(QString, keyword);
+    QFETCH(QByteArray, after);
+    QFETCH(QString, message);
+    Env e(kThree);
+    e.select(row);
+    if (command == QLatin1String("remove")) {
+        e.replace(external);
+        e.f->Remove_Click();
+    } else {
+        command == QLatin1String("add") ? e.f->Add_Click() : e.f->Modify_Click();
+        e.replace(external);
+        Dialog *d = e.f->editor();
+        d->txtkeyword->setText(keyword);
+        d->txtaction->setText(QStringLiteral("/mine"));
+        d->OKButton_Click();
+    }
+    QCOMPARE(e.bytes(), after);
+    const QList<fake::ScriptedDialogs::Message> &shown = e.fp.dialogs->messages;
+    const QString last = shown.isEmpty() ? QString() : shown.last().text;
+    if (message.isEmpty())
+        QVERIFY2(last.isEmpty() || command == QLatin1String("remove"), qPrintable(last));
+    else
+        QVERIFY2(last.contains(message), qPrintable(last));
+    // The list shows the file as it is.
+    QCOMPARE(e.f->tables.list()->rowCount(), e.f->tables.count());
+}
+
+// Changed by another program, the file shows in the list and in the prompt's copies without
+// anything done by the user.
+void TstEditorFile::theListFollowsTheFile()
+{
+    Env e(QByteArray("[count]\nc=0\n"));
+    QVERIFY(e.f->Form_Load());
+    e.f->qlauncher_Click();
+    QVERIFY(!e.f->prompt()->hasEntries());
+    e.replace(kThree);
+    QTRY_COMPARE_WITH_TIMEOUT(e.f->tables.list()->rowCount(), 3, 1000);
+    QVERIFY(e.f->prompt()->hasEntries());
+    QFile::remove(e.path);
+    QTRY_COMPARE_WITH_TIMEOUT(e.f->tables.list()->rowCount(), 0, 1000);
+    e.replace(kThree); // created anew: watched again
+    QTRY_COMPARE_WITH_TIMEOUT(e.f->tables.list()->rowCount(), 3, 1000);
 }
 
 void TstEditorFile::failedSaveLeavesFileAndEditor()
