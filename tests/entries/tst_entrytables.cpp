@@ -199,7 +199,13 @@ void TstEntryTables::getinfo()
     QCOMPARE(t.Keyword, keywords);
     QCOMPARE(t.Hotkey, hotkeys);
     QCOMPARE(t.count(), int(actions.size()));
-    QCOMPARE(column(t.list(), 0), actions);
+    // A value too long for a row shows its start (longActionsWhole).
+    QStringList shownActions;
+    for (const QString &a : actions)
+        shownActions << (a.size() > EntryListModel::maxShownLength
+                             ? column(t.list(), 0).value(shownActions.size())
+                             : a);
+    QCOMPARE(column(t.list(), 0), shownActions);
     QCOMPARE(column(t.list(), 1), keywords);
     QCOMPARE(column(t.list(), 2), shownHotkeys);
 }
@@ -440,7 +446,12 @@ void TstEntryTables::longActionsWhole()
     EntryTables t;
     t.getinfo();
     QCOMPARE(t.Action.value(0), action);
-    QCOMPARE(column(t.list(), 0).value(0), action);
+    // The list shows a bounded start of it; a row of megabytes would take seconds to lay out.
+    const QString shown = column(t.list(), 0).value(0);
+    if (length <= EntryListModel::maxShownLength)
+        QCOMPARE(shown, action);
+    else
+        QCOMPARE(shown, action.left(EntryListModel::maxShownLength - 1) + QChar(0x2026));
     // The editor's Modify writes back what it read: nothing may be lost on the way.
     writeEntry(1, ini_read(entryFilePath(), "1", "Action", ""), "M", "long");
     QCOMPARE(ini_read(entryFilePath(), "1", "Action", ""), action);

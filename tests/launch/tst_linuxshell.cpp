@@ -102,6 +102,7 @@ private slots:
     void init();
     void runsProgramDetached();
     void runsProgramByPathName();
+    void reapsQuietlyWithoutLeaks();
     void opensWithOpener_data();
     void opensWithOpener();
     void startsNothingElse_data();
@@ -170,6 +171,25 @@ void TstLinuxShell::runsProgramDetached()
     QVERIFY(!QFile::exists(path("logs/opener.log")));
 
     QTRY_VERIFY_WITH_TIMEOUT(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD, kTimeout);
+}
+
+// Children that end are reaped without a word on the log and without a descriptor left.
+void TstLinuxShell::reapsQuietlyWithoutLeaks()
+{
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &m) { warnings << m; });
+    const qsizetype fds = QDir(QStringLiteral("/proc/self/fd")).count();
+    QVERIFY(writeLogger(path("apps/quick.sh"), path("logs/quick.log")));
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(m_shell.open(path("apps/quick.sh")));
+    QTRY_COMPARE_WITH_TIMEOUT(readRuns(path("logs/quick.log")).size(), 10, kTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD, kTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(QDir(QStringLiteral("/proc/self/fd")).count(), fds, kTimeout);
+    QTest::qWait(50); // the notifiers' deferred deletion
+    qInstallMessageHandler(previous);
+    QCOMPARE(warnings, QStringList());
 }
 
 // A bare name is looked up in PATH and started in the home folder; "~/" is the home folder.

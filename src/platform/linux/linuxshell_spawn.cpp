@@ -44,6 +44,9 @@ public:
         connect(n, &QSocketNotifier::activated, this, [n, fd, pid] {
             int status;
             if (::waitpid(pid, &status, WNOHANG) != 0) {
+                // Off the event loop before the descriptor goes: its number may be reused at
+                // once, and a notifier still registered would then watch someone else's.
+                n->setEnabled(false);
                 n->deleteLater();
                 ::close(fd);
             }
