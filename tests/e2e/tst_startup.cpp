@@ -3,6 +3,7 @@
 
 #include "harness.h"
 
+#include <QFile>
 #include <QtTest>
 
 #include <csignal>
@@ -46,6 +47,32 @@ private slots:
         QTest::qWait(500);
         QCOMPARE(x.app()->state(), QProcess::Running);
         QCOMPARE(x.trayIconsOfApp().size(), 1);
+    }
+
+    // A value of megabytes (a hand edit, another program) neither freezes the program nor
+    // swells it: the list shows the start of it.
+    void aHugeValueStaysCheap()
+    {
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        x.writeEntryFile("[count]\nc=1\n[1]\nAction=/" + QByteArray(10 << 20, 'a') +
+                         "\nHotkey=A\nKeyword=huge\n");
+        QVERIFY2(x.startApp(), qPrintable(x.error()));
+        QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 1, 10000);
+        QProcess second; // the main window, shown with the row selected
+        second.setProcessEnvironment(x.environment());
+        second.start(x.path(QStringLiteral("dudud-adadadiz")), {});
+        second.waitForFinished(10000);
+        QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(QStringLiteral("ZIZI Dudud Adadadiz")).size(), 1,
+                                  5000);
+        QFile status(QStringLiteral("/proc/%1/status").arg(x.app()->processId()));
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QByteArray s = status.readAll();
+        const int at = s.indexOf("VmRSS:");
+        const qint64 kb =
+            s.mid(at + 6, s.indexOf('\n', at) - at - 6).trimmed().split(' ').value(0).toLongLong();
+        qInfo("resident memory with a 10 MB action shown: %lld MB", kb / 1024);
+        QVERIFY2(kb > 0 && kb < 100 * 1024, s.constData());
     }
 
     void secondStartShowsTheFirstCopyAndEnds()
