@@ -27,6 +27,8 @@ struct WriteResult
 ///
 /// Writing replaces the first matching key line in place, appends a missing key at the end
 /// of its section and a missing section at the end of the file, and keeps every other byte.
+/// A value the reading rules would change (blanks at either end, a matching pair of quotes
+/// around it) is written inside double quotes, so every value reads back as it was written.
 /// The file is replaced atomically and durably; a failed write leaves it as it was.
 class Profile
 {

@@ -111,6 +111,21 @@ bool nameMatches(QByteArrayView raw, const QByteArray &folded)
     return true;
 }
 
+/// The bytes after '=' that read back as @p value. The reader trims the blanks around a
+/// value and drops one pair of matching quotes, so a value those rules would change is
+/// wrapped in double quotes, which the reader then takes off again; any other value is
+/// written as it stands, as files have always held it.
+QByteArray encodeValue(const QString &value)
+{
+    const qsizetype n = value.size();
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    const auto quote = [](QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\''); };
+    const bool wrap = n > 0 && (blank(value.front()) || blank(value.back()) ||
+                                (n >= 2 && quote(value.front()) && value.back() == value.front()));
+    const QByteArray bytes = value.toUtf8();
+    return wrap ? '"' + bytes + '"' : bytes;
+}
+
 } // namespace
 
 bool isValidUtf8(QByteArrayView bytes)
@@ -361,7 +376,7 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
 
     const QByteArray foldedSection = foldName(section);
     const QByteArray foldedKey = foldName(key);
-    QByteArray lineBytes = key.toUtf8() + '=' + value.toUtf8();
+    QByteArray lineBytes = key.toUtf8() + '=' + encodeValue(value);
 
     const auto it = m_sections.constFind(foldedSection);
     if (it != m_sections.cend()) {
