@@ -313,6 +313,12 @@ void TstIniFile::refusedWritesChangeNothing_data()
     QTest::newRow("empty key") << "a"
                                << " "
                                << "1";
+    const QString lone(QChar(0xD800));
+    QTest::newRow("unpaired surrogate in section") << "a" + lone << "x"
+                                                   << "1";
+    QTest::newRow("unpaired surrogate in key") << "a" << QChar(0xDC00) + QString("x") << "1";
+    QTest::newRow("surrogates in wrong order in value") << "a"
+                                                        << "x" << QChar(0xDC00) + lone;
 }
 
 void TstIniFile::refusedWritesChangeNothing()
@@ -335,6 +341,7 @@ void TstIniFile::editedDocumentReadsLikeItsBytes_data()
     QTest::addColumn<QString>("value");
     auto row = [](const char *name, const QString &section, const QString &key,
                   const QString &value) { QTest::newRow(name) << section << key << value; };
+    const QString bom(QChar(0xFEFF));
     row("plain", "s", "k", "abc");
     row("semicolon kept", "s", "k", "a;b");
     row("empty", "s", "k", "");
@@ -347,6 +354,12 @@ void TstIniFile::editedDocumentReadsLikeItsBytes_data()
     row("two quotes", "s", "k", "''");
     row("quoted with blank outside", "s", "k", "\"a\" ");
     row("lone quote", "s", "k", "'");
+    row("value starting with U+FEFF", "s", "k", bom + "v");
+    row("value of U+FEFF alone", "s", "k", bom);
+    row("key starting with U+FEFF", "s", bom + "k", "v");
+    row("section starting with U+FEFF", bom + "s", "k", "v");
+    row("section of U+FEFF alone", bom, "k", "v");
+    row("astral plane", QString::fromUtf8("\U0001F600"), "k", QString::fromUtf8("\U0001F600"));
 }
 
 void TstIniFile::editedDocumentReadsLikeItsBytes()
