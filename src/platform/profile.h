@@ -27,6 +27,8 @@ struct WriteResult
 ///
 /// Writing replaces the first matching key line in place, appends a missing key at the end
 /// of its section and a missing section at the end of the file, and keeps every other byte.
+/// A value the reading rules would change (blanks at either end, a matching pair of quotes
+/// around it) is written inside double quotes, so every value reads back as it was written.
 /// The file is replaced atomically and durably; a failed write leaves it as it was.
 class Profile
 {
@@ -93,5 +95,22 @@ void setProfile(Profile *p);
 
 /// The file-backed profile, for the platform bundle.
 std::unique_ptr<Profile> createFileProfile();
+
+/// Outcome of sweepWriteLeftovers(): how many files it removed, or why it could not look.
+struct SweepResult
+{
+    bool ok = true;
+    int removed = 0;
+    QString error;
+};
+
+/// Removes the temporary files that writes of the file-backed profile left beside the file
+/// at @p path (its link target, for a symbolic link) when their process died mid-write.
+/// Only regular files named as those writes name them are touched, and only while no write
+/// in that folder is under way: writers hold a shared lock on the folder from the moment
+/// their temporary file exists until it has its final name, and the sweep takes that lock
+/// alone. When a write holds it for more than about half a second, nothing is removed and
+/// the result says so; call again later. A missing folder has nothing to sweep.
+SweepResult sweepWriteLeftovers(const QString &path);
 
 } // namespace platform

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,6 +96,9 @@ private slots:
     void groupFailedCommitLeavesFile();
     void groupKeepsOtherProgramsEdit();
     void groupWritesOneFile();
+    void sweepRemovesOnlyLeftovers_data();
+    void sweepRemovesOnlyLeftovers();
+    void sweepLeavesWritesInProgress();
 
 private:
     QTemporaryDir m_dir;
@@ -497,6 +501,83 @@ void TstFileProfile::groupWritesOneFile()
     QVERIFY(p.commitGroup().ok);
     QCOMPARE(contents(m_path), QByteArray("[a]\nx=2\n"));
     QCOMPARE(contents(other), QByteArray("[a]\nx=1\n"));
+}
+
+void TstFileProfile::sweepRemovesOnlyLeftovers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("leftover") << ".DAzad.ini.aZ09xY"
+                              << "file" << true;
+    QTest::newRow("five letters") << ".DAzad.ini.aZ09x"
+                                  << "file" << false;
+    QTest::newRow("seven letters") << ".DAzad.ini.aZ09xYz"
+                                   << "file" << false;
+    QTest::newRow("not a letter") << ".DAzad.ini.aZ09x-"
+                                  << "file" << false;
+    QTest::newRow("another file's") << ".other.ini.aZ09xY"
+                                    << "file" << false;
+    QTest::newRow("no leading dot") << "DAzad.ini.aZ09xY"
+                                    << "file" << false;
+    QTest::newRow("folder") << ".DAzad.ini.aZ09xY"
+                            << "folder" << false;
+    QTest::newRow("symbolic link") << ".DAzad.ini.aZ09xY"
+                                   << "link" << false;
+    QTest::newRow("second name of a file") << ".DAzad.ini.aZ09xY"
+                                           << "hard link" << false;
+}
+
+void TstFileProfile::sweepRemovesOnlyLeftovers()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(bool, removed);
+    const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(folder));
+    const QString entry = folder + "/DAzad.ini";
+    const QString other = folder + "/other.txt";
+    put(entry, "[a]\nx=1\n");
+    put(other, "mine");
+    const QString leftover = folder + '/' + name;
+    if (kind == "file")
+        put(leftover, "[a]\nx=");
+    else if (kind == "folder")
+        QVERIFY(QDir().mkpath(leftover));
+    else if (kind == "link")
+        QVERIFY(QFile::link(other, leftover));
+    else
+        QCOMPARE(
+            ::link(QFile::encodeName(other).constData(), QFile::encodeName(leftover).constData()),
+            0);
+
+    const platform::SweepResult r = platform::sweepWriteLeftovers(entry);
+    QVERIFY2(r.ok, qPrintable(r.error));
+    QCOMPARE(r.removed, removed ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(leftover) || QFileInfo(leftover).isSymLink(), !removed);
+    QCOMPARE(contents(entry), QByteArray("[a]\nx=1\n"));
+    QCOMPARE(contents(other), QByteArray("mine"));
+}
+
+void TstFileProfile::sweepLeavesWritesInProgress()
+{
+    const QString leftover = m_dir.filePath(".DAzad.ini.inWrit");
+    const QString entry = m_dir.filePath("DAzad.ini");
+    put(leftover, "partial");
+    // A writer holds the folder shared while its temporary file exists.
+    const int writer = ::open(QFile::encodeName(m_dir.path()).constData(), O_RDONLY);
+    QVERIFY(writer >= 0);
+    QCOMPARE(::flock(writer, LOCK_SH), 0);
+    const platform::SweepResult during = platform::sweepWriteLeftovers(entry);
+    ::close(writer);
+    QVERIFY(!during.ok);
+    QVERIFY(!during.error.isEmpty());
+    QVERIFY(QFile::exists(leftover));
+    const platform::SweepResult after = platform::sweepWriteLeftovers(entry);
+    QVERIFY2(after.ok, qPrintable(after.error));
+    QCOMPARE(after.removed, 1);
+    QVERIFY(!QFile::exists(leftover));
+    QCOMPARE(platform::sweepWriteLeftovers(m_dir.filePath("missing/DAzad.ini")).ok, true);
 }
 
 QTEST_GUILESS_MAIN(TstFileProfile)

@@ -244,7 +244,22 @@ void TstIniFile::writeRules_data()
                                                 << "" << QByteArray("[a]\nx=\n");
     QTest::newRow("value stored as given") << QByteArray("[a]\n") << "a"
                                            << "x"
-                                           << " \"q\" ;c" << QByteArray("[a]\nx= \"q\" ;c\n");
+                                           << "\"q\" ;c" << QByteArray("[a]\nx=\"q\" ;c\n");
+    QTest::newRow("leading blank quoted") << QByteArray("[a]\n") << "a"
+                                          << "x"
+                                          << " \"q\" ;c" << QByteArray("[a]\nx=\" \"q\" ;c\"\n");
+    QTest::newRow("trailing tab quoted") << QByteArray("[a]\n") << "a"
+                                         << "x"
+                                         << "notes\t" << QByteArray("[a]\nx=\"notes\t\"\n");
+    QTest::newRow("single-quoted value quoted") << QByteArray("[a]\n") << "a"
+                                                << "x"
+                                                << "'q'" << QByteArray("[a]\nx=\"'q'\"\n");
+    QTest::newRow("mismatched quotes as given") << QByteArray("[a]\n") << "a"
+                                                << "x"
+                                                << "'q\"" << QByteArray("[a]\nx='q\"\n");
+    QTest::newRow("lone quote as given") << QByteArray("[a]\n") << "a"
+                                         << "x"
+                                         << "\"" << QByteArray("[a]\nx=\"\n");
     QTest::newRow("value in utf-8")
         << QByteArray("[a]\n") << "a"
         << "x" << QString::fromUtf8("\u00e9\u20ac") << QByteArray("[a]\nx=\xc3\xa9\xe2\x82\xac\n");
@@ -298,6 +313,12 @@ void TstIniFile::refusedWritesChangeNothing_data()
     QTest::newRow("empty key") << "a"
                                << " "
                                << "1";
+    const QString lone(QChar(0xD800));
+    QTest::newRow("unpaired surrogate in section") << "a" + lone << "x"
+                                                   << "1";
+    QTest::newRow("unpaired surrogate in key") << "a" << QChar(0xDC00) + QString("x") << "1";
+    QTest::newRow("surrogates in wrong order in value") << "a"
+                                                        << "x" << QChar(0xDC00) + lone;
 }
 
 void TstIniFile::refusedWritesChangeNothing()
@@ -315,32 +336,48 @@ void TstIniFile::refusedWritesChangeNothing()
 
 void TstIniFile::editedDocumentReadsLikeItsBytes_data()
 {
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("readBack");
-    QTest::newRow("plain") << "abc"
-                           << "abc";
-    QTest::newRow("spaces trimmed") << "  abc\t"
-                                    << "abc";
-    QTest::newRow("quotes dropped") << "'abc'"
-                                    << "abc";
-    QTest::newRow("semicolon kept") << "a;b"
-                                    << "a;b";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("1252-looking text in utf-8")
-        << QString::fromUtf8("\u00e9\u0081") << QString::fromUtf8("\u00e9\u0081");
+    auto row = [](const char *name, const QString &section, const QString &key,
+                  const QString &value) { QTest::newRow(name) << section << key << value; };
+    const QString bom(QChar(0xFEFF));
+    row("plain", "s", "k", "abc");
+    row("semicolon kept", "s", "k", "a;b");
+    row("empty", "s", "k", "");
+    row("1252-looking text in utf-8", "s", "k", QString::fromUtf8("\u00e9\u0081"));
+    row("trailing space", "s", "k", "notes ");
+    row("blanks only", "s", "k", "   ");
+    row("blanks around", "s", "k", "  abc\t");
+    row("double quotes around", "s", "k", "\"abc\"");
+    row("single quotes around", "s", "k", "'abc'");
+    row("two quotes", "s", "k", "''");
+    row("quoted with blank outside", "s", "k", "\"a\" ");
+    row("lone quote", "s", "k", "'");
+    row("value starting with U+FEFF", "s", "k", bom + "v");
+    row("value of U+FEFF alone", "s", "k", bom);
+    row("key starting with U+FEFF", "s", bom + "k", "v");
+    row("section starting with U+FEFF", bom + "s", "k", "v");
+    row("section of U+FEFF alone", bom, "k", "v");
+    row("astral plane", QString::fromUtf8("\U0001F600"), "k", QString::fromUtf8("\U0001F600"));
 }
 
 void TstIniFile::editedDocumentReadsLikeItsBytes()
 {
+    QFETCH(QString, section);
+    QFETCH(QString, key);
     QFETCH(QString, value);
-    QFETCH(QString, readBack);
+    const QByteArray header = '[' + section.toUtf8() + "]\n";
     for (const QByteArray &start :
-         {QByteArray(), QByteArray("[s]\nk=old\n"), QByteArray("[s]\nother=1\n")}) {
+         {QByteArray(), header + "k=old\n", header + "other=1\n", QByteArray("[t]\nk=1\n")}) {
         IniDocument doc(start);
-        QVERIFY(doc.setValue("s", "k", value));
-        QCOMPARE(read(doc, "s", "k"), readBack);
-        QCOMPARE(read(IniDocument(doc.toBytes()), "s", "k"), readBack);
+        QVERIFY(doc.setValue(section, key, value));
+        QCOMPARE(read(doc, section, key), value);
+        QCOMPARE(read(IniDocument(doc.toBytes()), section, key), value);
+        // A second write must find what the first one wrote, on disk as in memory.
+        IniDocument again(doc.toBytes());
+        QVERIFY(again.setValue(section, key, "2"));
+        QCOMPARE(again.toBytes().count(header.chopped(1)), 1);
     }
 }
 

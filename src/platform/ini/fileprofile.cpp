@@ -4,14 +4,18 @@
 
 #include <QFile>
 #include <QHash>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -142,8 +146,115 @@ mode_t currentUmask()
     return m;
 }
 
+/// The folder and the file name of @p target.
+std::pair<QByteArray, QByteArray> splitPath(const QByteArray &target)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    if (slash < 0)
+        return {QByteArray("."), target};
+    return {slash == 0 ? QByteArray("/") : target.left(slash), target.mid(slash + 1)};
+}
+
+// A replacement's temporary name: '.', the file's name, '.', and six letters or digits.
+// The sweep removes nothing else, so the pattern must stay the same as long as files of
+// older copies of the program may lie about.
+constexpr int kTempSuffix = 6;
+const char kTempAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+/// A temporary name beside @p name in @p dir, its letters chosen at random or, for
+/// mkostemp() to choose, all X.
+QByteArray tempName(const QByteArray &dir, const QByteArray &name, bool random)
+{
+    QByteArray out = dir + "/." + name + '.';
+    QRandomGenerator *pick = QRandomGenerator::system();
+    for (int i = 0; i < kTempSuffix; ++i)
+        out += random ? kTempAlphabet[pick->bounded(quint32(sizeof kTempAlphabet) - 1)] : 'X';
+    return out;
+}
+
+bool isTempName(const char *entry, const QByteArray &name)
+{
+    const size_t n = std::strlen(entry);
+    if (n != size_t(name.size()) + 2 + kTempSuffix || entry[0] != '.' ||
+        std::memcmp(entry + 1, name.constData(), size_t(name.size())) != 0 ||
+        entry[name.size() + 1] != '.')
+        return false;
+    for (const char *c = entry + n - kTempSuffix; *c; ++c) {
+        if (!std::strchr(kTempAlphabet, *c))
+            return false;
+    }
+    return true;
+}
+
+/// The folder's lock, held by every writer from the moment its temporary file exists until
+/// it is renamed, shared among writers; the sweep takes it exclusively, so a temporary file
+/// it finds then belongs to no write in progress. The lock goes with the descriptor, so a
+/// writer that dies holds it no longer.
+class FolderLock
+{
+public:
+    /// Opens @p dir; a folder that cannot be opened for reading is written without the lock
+    /// (the sweep cannot open it either, so it removes nothing there).
+    explicit FolderLock(const QByteArray &dir)
+        : m_fd(::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+    }
+    ~FolderLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+
+    int fd() const { return m_fd; }
+    void share()
+    {
+        if (m_fd >= 0) {
+            while (::flock(m_fd, LOCK_SH) != 0 && errno == EINTR) {
+            }
+        }
+    }
+    /// True once this holds the folder alone; gives up after about half a second.
+    bool tryExclusive()
+    {
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+                return true;
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return false;
+            ::usleep(10000);
+        }
+        return false;
+    }
+
+private:
+    int m_fd;
+};
+
+/// Gives the unnamed file @p fd the name @p temp. Returns 0, EEXIST when the name is taken,
+/// or another errno when the file cannot be named here at all.
+int linkUnnamed(int fd, const QByteArray &temp)
+{
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temp.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    if (errno == EEXIST)
+        return EEXIST;
+    // Without /proc only a privileged process may name a file by its descriptor.
+    if (::linkat(fd, "", AT_FDCWD, temp.constData(), AT_EMPTY_PATH) == 0)
+        return 0;
+    return errno;
+}
+
 /// Replaces the file at @p path by @p bytes so that a crash leaves either the old or the
-/// new content. Returns 0 and the new file's stamp, or an errno with the file untouched.
+/// new content, and nothing else. Returns 0 and the new file's stamp, or an errno with the
+/// file untouched.
+///
+/// The replacement is written into an unnamed file of the folder, which vanishes with a
+/// crash, and named only just before the rename. Where the file system has no unnamed
+/// files, it is written under its temporary name from the start; a crash can then leave it,
+/// for sweepWriteLeftovers() to remove.
 int replaceFile(const QByteArray &path, const QByteArray &bytes, FileStamp *stamp)
 {
     int err = 0;
@@ -160,44 +271,65 @@ int replaceFile(const QByteArray &path, const QByteArray &bytes, FileStamp *stam
     if (exists && ::faccessat(AT_FDCWD, target.constData(), W_OK, AT_EACCESS) != 0)
         return errno;
 
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray dir =
-        slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : target.left(slash));
-    QByteArray temp = (slash < 0 ? QByteArray() : target.left(slash + 1)) + '.' +
-                      target.mid(slash + 1) + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-
-    auto discard = [&](int why, bool open) {
-        if (open)
-            ::close(fd);
-        ::unlink(temp.constData());
-        return why;
-    };
-    if ((err = writeAll(fd, bytes)))
-        return discard(err, true);
-    if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
-        // Only root can give the file back to its owner; anyone else keeps it as theirs.
-        [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
-    }
+    const auto [dir, name] = splitPath(target);
+    FolderLock lock(dir);
+    lock.share();
     const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~currentUmask());
-    if (::fchmod(fd, mode) != 0)
-        return discard(errno, true);
-    if (::fsync(fd) != 0)
-        return discard(errno, true);
-    if (::close(fd) != 0)
-        return discard(errno, false);
-    if (::rename(temp.constData(), target.constData()) != 0)
-        return discard(errno, false);
+
+    for (const bool unnamed : {true, false}) {
+        QByteArray temp;
+        int fd;
+        if (unnamed) {
+            fd = ::open(dir.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+            // Any refusal is left to the named file to report, which fails the same way
+            // when the folder is at fault.
+            if (fd < 0)
+                continue;
+        } else {
+            temp = tempName(dir, name, false);
+            fd = ::mkostemp(temp.data(), O_CLOEXEC);
+            if (fd < 0)
+                return errno;
+        }
+        auto discard = [&](int why) {
+            if (fd >= 0)
+                ::close(fd);
+            if (!temp.isEmpty())
+                ::unlink(temp.constData());
+            return why;
+        };
+        if ((err = writeAll(fd, bytes)))
+            return discard(err);
+        if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+            // Only root can give the file back to its owner; anyone else keeps it as theirs.
+            [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+        }
+        if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+            return discard(errno);
+        if (unnamed) {
+            do {
+                temp = tempName(dir, name, true);
+                err = linkUnnamed(fd, temp);
+            } while (err == EEXIST);
+            if (err) {
+                temp.clear();
+                discard(err);
+                continue;
+            }
+        }
+        const int closed = ::close(fd);
+        fd = -1;
+        if (closed != 0)
+            return discard(errno);
+        if (::rename(temp.constData(), target.constData()) != 0)
+            return discard(errno);
+        break;
+    }
 
     // The rename is what makes the new content the file's; flushing the folder makes it
     // survive a power cut. If that flush fails, the new content is in place all the same.
-    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    if (lock.fd() >= 0)
+        ::fsync(lock.fd());
     struct stat now;
     *stamp = ::stat(target.constData(), &now) == 0 ? FileStamp::of(now) : FileStamp();
     return 0;
@@ -385,6 +517,50 @@ WriteResult FileProfile::commitGroup()
     e->doc = doc.isFragmented() ? IniDocument(bytes) : std::move(doc);
     e->stamp = stamp;
     return WriteResult::success();
+}
+
+SweepResult sweepWriteLeftovers(const QString &path)
+{
+    int err = 0;
+    const QByteArray target = resolveLinks(QFile::encodeName(path), &err);
+    if (err)
+        return {false, 0, errorText(err)};
+    const auto [dir, name] = splitPath(target);
+    FolderLock lock(dir);
+    if (lock.fd() < 0) {
+        if (errno == ENOENT)
+            return {};
+        return {false, 0, errorText(errno)};
+    }
+    if (!lock.tryExclusive())
+        return {false, 0, QStringLiteral("Another write of this folder is under way")};
+
+    const int scanFd = ::dup(lock.fd());
+    DIR *scan = scanFd >= 0 ? ::fdopendir(scanFd) : nullptr;
+    if (!scan) {
+        const int why = errno;
+        if (scanFd >= 0)
+            ::close(scanFd);
+        return {false, 0, errorText(why)};
+    }
+    SweepResult result;
+    while (const dirent *entry = ::readdir(scan)) {
+        if (!isTempName(entry->d_name, name))
+            continue;
+        // A second name of some other file, or anything but a plain file, is not ours.
+        struct stat st;
+        if (::fstatat(lock.fd(), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_nlink != 1)
+            continue;
+        if (::unlinkat(lock.fd(), entry->d_name, 0) == 0) {
+            ++result.removed;
+        } else if (result.ok) {
+            result.ok = false;
+            result.error = errorText(errno);
+        }
+    }
+    ::closedir(scan);
+    return result;
 }
 
 void FileProfile::abortGroup()

@@ -1,5 +1,7 @@
 #include "platform/ini/inifile.h"
 
+#include <QStringDecoder>
+
 #include <cstring>
 #include <utility>
 
@@ -111,6 +113,35 @@ bool nameMatches(QByteArrayView raw, const QByteArray &folded)
     return true;
 }
 
+/// True when @p t holds a UTF-16 surrogate without its partner: UTF-8 has no bytes for it.
+bool hasLoneSurrogate(const QString &t)
+{
+    const qsizetype n = t.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = t.at(i);
+        if (c.isHighSurrogate() && i + 1 < n && t.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+/// The bytes after '=' that read back as @p value. The reader trims the blanks around a
+/// value and drops one pair of matching quotes, so a value those rules would change is
+/// wrapped in double quotes, which the reader then takes off again; any other value is
+/// written as it stands, as files have always held it.
+QByteArray encodeValue(const QString &value)
+{
+    const qsizetype n = value.size();
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    const auto quote = [](QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\''); };
+    const bool wrap = n > 0 && (blank(value.front()) || blank(value.back()) ||
+                                (n >= 2 && quote(value.front()) && value.back() == value.front()));
+    const QByteArray bytes = value.toUtf8();
+    return wrap ? '"' + bytes + '"' : bytes;
+}
+
 } // namespace
 
 bool isValidUtf8(QByteArrayView bytes)
@@ -169,8 +200,13 @@ QString decodeIniText(QByteArrayView bytes)
 {
     if (isAscii(bytes))
         return QString::fromLatin1(bytes);
-    if (isValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
+    if (isValidUtf8(bytes)) {
+        // A U+FEFF that starts a name or value is text: only the file's own mark at byte 0
+        // is not, and the parser takes that off before any line is decoded.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom |
+                                                      QStringConverter::Flag::Stateless);
+        return utf8.decode(bytes);
+    }
     return fromWindows1252(bytes);
 }
 
@@ -354,6 +390,9 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
     };
     if (hasBreak(section) || hasBreak(key) || hasBreak(value))
         return refuse("A name or value holds a line break");
+    if (hasLoneSurrogate(section) || hasLoneSurrogate(key) || hasLoneSurrogate(value))
+        return refuse("A name or value holds an unpaired UTF-16 surrogate, which has no UTF-8 "
+                      "form");
     const QString k = trimmedName(key);
     if (k.isEmpty() || k.contains(QLatin1Char('=')) || k.startsWith(QLatin1Char(';')) ||
         k.startsWith(QLatin1Char('[')))
@@ -361,7 +400,7 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
 
     const QByteArray foldedSection = foldName(section);
     const QByteArray foldedKey = foldName(key);
-    QByteArray lineBytes = key.toUtf8() + '=' + value.toUtf8();
+    QByteArray lineBytes = key.toUtf8() + '=' + encodeValue(value);
 
     const auto it = m_sections.constFind(foldedSection);
     if (it != m_sections.cend()) {

@@ -18,7 +18,7 @@ bool isValidUtf8(QByteArrayView bytes);
 /// control of the same number, so every byte reads as something.
 QString fromWindows1252(QByteArrayView bytes);
 /// Text of a file that should be UTF-8 but may have been written on a Windows machine:
-/// valid UTF-8 decodes as such, anything else as Windows-1252.
+/// valid UTF-8 decodes as such (a leading U+FEFF included), anything else as Windows-1252.
 QString decodeIniText(QByteArrayView bytes);
 
 /// The bytes of one INI file, parsed for lookups and edited line by line.
@@ -43,9 +43,12 @@ public:
 
     /// Stores @p value: replaces the first matching key line in place (keeping its line
     /// end), or adds the key after the last key line of the first matching section, or adds
-    /// the section at the end. Refuses, unchanged, names or values that could not be read
-    /// back as written (line breaks, a key with '=' or starting with ';' or '[', an empty
-    /// key); @p error then says why.
+    /// the section at the end. A value with a blank (space, tab) at either end, or that starts
+    /// and ends with the same quote (' or "), is written inside a pair of double quotes so that
+    /// it reads back as given; any other value is written as it stands. Refuses, unchanged,
+    /// names or values that could not be read back as written (line breaks, an unpaired
+    /// UTF-16 surrogate, a key with '=' or starting with ';' or '[', an empty key); @p error
+    /// then says why.
     bool setValue(const QString &section, const QString &key, const QString &value,
                   QString *error = nullptr);
 
