@@ -21,6 +21,11 @@ void setProfile(Profile *p)
     g_profile = p;
 }
 
+SweepResult Profile::sweepLeftovers(const QString &)
+{
+    return {};
+}
+
 std::unique_ptr<Profile> createFileProfile()
 {
     return std::make_unique<FileProfile>();

@@ -16,6 +16,14 @@ struct WriteResult
     static WriteResult failure(const QString &why) { return {false, why}; }
 };
 
+/// Outcome of sweepWriteLeftovers(): how many files it removed, or why it could not look.
+struct SweepResult
+{
+    bool ok = true;
+    int removed = 0;
+    QString error;
+};
+
 /// Reader and writer of INI profile files, one value per call.
 ///
 /// Reading: lines split at LF and trimmed (CR, space, tab); blank lines skipped; a line
@@ -53,6 +61,10 @@ public:
     /// Drops the pending writes.
     virtual void abortGroup() = 0;
     virtual bool inGroup() const = 0;
+
+    /// Removes what writes to @p path left behind when their process died mid-write (see
+    /// sweepWriteLeftovers()). A profile whose writes leave nothing behind has nothing to do.
+    virtual SweepResult sweepLeftovers(const QString &path);
 };
 
 /// Scope of a group: begins on construction, commits at commit() or, if that was never
@@ -96,13 +108,6 @@ void setProfile(Profile *p);
 /// The file-backed profile, for the platform bundle.
 std::unique_ptr<Profile> createFileProfile();
 
-/// Outcome of sweepWriteLeftovers(): how many files it removed, or why it could not look.
-struct SweepResult
-{
-    bool ok = true;
-    int removed = 0;
-    QString error;
-};
 
 /// Removes the temporary files that writes of the file-backed profile left beside the file
 /// at @p path (its link target, for a symbolic link) when their process died mid-write.

@@ -3,6 +3,7 @@
 #include "entries/ini.h"
 #include "platform/dialogs.h"
 #include "platform/keyboard.h"
+#include "platform/profile.h"
 
 #include <QCloseEvent>
 #include <QLoggingCategory>
@@ -20,6 +21,10 @@ bool Form1::Form_Load()
         dialogs().messageBox(this, error, platform::MbOk | platform::MbIconStop);
         return false;
     }
+    // A write cut short by a crash may have left its temporary file beside the entry file.
+    const platform::SweepResult swept = m_platform.profile->sweepLeftovers(entryFilePath());
+    if (!swept.ok)
+        qWarning("%s", qPrintable(swept.error));
     getinfo();
     selectRow(1);
     show();

@@ -573,4 +573,9 @@ bool FileProfile::inGroup() const
     return d->inGroup;
 }
 
+SweepResult FileProfile::sweepLeftovers(const QString &path)
+{
+    return sweepWriteLeftovers(path);
+}
+
 } // namespace platform

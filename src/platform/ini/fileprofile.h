@@ -32,6 +32,7 @@ public:
     WriteResult commitGroup() override;
     void abortGroup() override;
     bool inGroup() const override;
+    SweepResult sweepLeftovers(const QString &path) override;
 
 private:
     struct Private;
