@@ -41,3 +41,10 @@ dudud_build() {
         { cat build.log; return 1; }
     cmake --build build -- -j"$(nproc)" >> build.log 2>&1 || { tail -60 build.log; return 1; }
 }
+
+dudud_build_sanitized() {
+    cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDUDUD_SANITIZE=ON \
+        > build-sanitize.log 2>&1 || { cat build-sanitize.log; return 1; }
+    cmake --build build-sanitize --target unit_tests -- -j"$(nproc)" >> build-sanitize.log 2>&1 ||
+        { tail -60 build-sanitize.log; return 1; }
+}
