@@ -126,6 +126,8 @@ private slots:
     void anotherProgramsEditSurvives_data();
     void anotherProgramsEditSurvives();
     void theListFollowsTheFile();
+    void valuesReadBackExactlyAfterARestart_data();
+    void valuesReadBackExactlyAfterARestart();
     void failedRemoveLeavesFileAndList();
 };
 
@@ -319,6 +321,40 @@ void TstEditorFile::theListFollowsTheFile()
     QTRY_COMPARE_WITH_TIMEOUT(e.f->tables.list()->rowCount(), 0, 1000);
     e.replace(kThree); // created anew: watched again
     QTRY_COMPARE_WITH_TIMEOUT(e.f->tables.list()->rowCount(), 3, 1000);
+}
+
+// What the editor accepts is what the next start of the program reads.
+void TstEditorFile::valuesReadBackExactlyAfterARestart_data()
+{
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QString>("action");
+    QTest::newRow("a trailing blank beside the same keyword without") << "notes "
+                                                                      << "/n2";
+    QTest::newRow("an action of blanks") << "blank"
+                                         << "   ";
+    QTest::newRow("quotes around") << "\"q\""
+                                   << "'/opt/my app'";
+    QTest::newRow("a leading byte order mark") << QStringLiteral("\uFEFFbom") << "/b";
+}
+
+void TstEditorFile::valuesReadBackExactlyAfterARestart()
+{
+    QFETCH(QString, keyword);
+    QFETCH(QString, action);
+    Env e(kThree);
+    e.f->Add_Click();
+    Dialog *d = e.f->editor();
+    d->txtkeyword->setText(keyword);
+    d->txtaction->setText(action);
+    d->OKButton_Click();
+    QVERIFY(e.fp.dialogs->messages.isEmpty());
+    e.f.reset(); // the program ends, and starts again
+    fake::FakePlatform again;
+    Form1 restarted(std::move(again.bundle));
+    restarted.reload(1);
+    QCOMPARE(restarted.tables.count(), 4);
+    QCOMPARE(restarted.tables.Keyword.at(3), keyword);
+    QCOMPARE(restarted.tables.Action.at(3), action);
 }
 
 void TstEditorFile::failedSaveLeavesFileAndEditor()
