@@ -1,3 +1,4 @@
+#include "launch/commandline.h"
 #include "launch/startup/singleinstance.h"
 #include "mainwindow/form1.h"
 #include "platform/backends.h"
@@ -15,6 +16,12 @@
 
 int main(int argc, char *argv[])
 {
+    // Commands need no display: they run before any window system is asked for.
+    if (argc > 1) {
+        QCoreApplication core(argc, argv);
+        return commandline::run(core.arguments().mid(1), QCoreApplication::applicationFilePath());
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dudud-adadadiz"));
     // No display name: Qt would append it to every caption ("Add... — Dudud Adadadiz").

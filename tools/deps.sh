@@ -10,6 +10,8 @@ DUDUD_PACKAGES=(
     xvfb xauth openbox trayer dbus dbus-x11
     # end-to-end tests: real X input, window queries, screenshots
     xdotool x11-utils x11-xserver-utils imagemagick
+    # installation and package checks
+    desktop-file-utils appstream lintian dpkg-dev file man-db
 )
 
 dudud_missing_packages() {

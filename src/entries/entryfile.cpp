@@ -4,6 +4,7 @@
 #include "entries/ini.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace entries {
 
@@ -80,6 +81,11 @@ platform::WriteResult applyPlan(const QString &path, const WritePlan &plan)
 {
     if (plan.isEmpty())
         return platform::WriteResult::success();
+    // The configuration folder of a new user does not exist before the first entry.
+    const QString dir = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(dir))
+        return platform::WriteResult::failure(
+            QStringLiteral("The folder \"%1\" could not be created.").arg(dir));
     platform::ProfileGroup group(platform::profile());
     for (const Write &w : plan) {
         const platform::WriteResult r = ini_write(path, w.section, w.key, w.value);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 QString g_programDirOverride;
@@ -36,5 +37,15 @@ void setProgramDirForTesting(const QString &dir)
 
 QString entryFilePath()
 {
-    return QDir(programDir()).filePath(QStringLiteral("DAzad.ini"));
+    // A copy in a folder the user owns keeps its entries beside it, as do users who keep a
+    // file there; an installed copy, in a folder the user cannot write, keeps them in the
+    // user's configuration folder.
+    const QString dir = programDir();
+    const QString beside = QDir(dir).filePath(QStringLiteral("DAzad.ini"));
+    if (QFileInfo::exists(beside) || QFileInfo(dir).isWritable())
+        return beside;
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || !QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return QDir(config).filePath(QStringLiteral("dudud-adadadiz/DAzad.ini"));
 }

@@ -16,7 +16,10 @@ QString ini_read(const QString &path, const QString &section, const QString &key
 platform::WriteResult ini_write(const QString &path, const QString &section, const QString &key,
                                 const QString &value);
 
-/// "DAzad.ini" in the running program's own folder, built afresh for each call.
+/// The entry file, worked out afresh for each call: "DAzad.ini" in the running program's own
+/// folder when that file exists or the user may create files there, otherwise
+/// "dudud-adadadiz/DAzad.ini" in the user's configuration folder ($XDG_CONFIG_HOME, or
+/// ~/.config when that is unset), whose folder the first write creates.
 QString entryFilePath();
 
 /// The running program's folder; tests may point it elsewhere (empty restores it).

@@ -14,14 +14,16 @@ class AsNobody
 public:
     AsNobody()
     {
+        // Real and effective ids both, so that access() checks answer for nobody too; the
+        // saved ids stay root, to come back.
         if (::geteuid() == 0)
-            m_dropped = ::setegid(65534) == 0 && ::seteuid(65534) == 0;
+            m_dropped = ::setresgid(65534, 65534, 0) == 0 && ::setresuid(65534, 65534, 0) == 0;
     }
     ~AsNobody()
     {
         if (m_dropped) {
-            [[maybe_unused]] int a = ::seteuid(0);
-            [[maybe_unused]] int b = ::setegid(0);
+            [[maybe_unused]] int a = ::setresuid(0, 0, 0);
+            [[maybe_unused]] int b = ::setresgid(0, 0, 0);
         }
     }
     AsNobody(const AsNobody &) = delete;

@@ -85,6 +85,8 @@ private slots:
     void otherProgramsEditSeenByReload();
     void refusedWriteReported();
     void removePatternInOneGroup();
+    void entriesOfAnInstalledCopyLiveInTheConfigFolder_data();
+    void entriesOfAnInstalledCopyLiveInTheConfigFolder();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -517,6 +519,45 @@ void TstEntryTables::removePatternInOneGroup()
     QCOMPARE(t.Hotkey, (QStringList{"", "C"}));
     QCOMPARE(t.Keyword, (QStringList{"kb", "kc"}));
     QVERIFY(contents(m_file).endsWith("[3]\nAction=c\nHotkey=C\nKeyword=kc\n"));
+}
+
+// A program folder the user may not write keeps no entries: they go to the user's
+// configuration folder, created by the first entry; a file already beside the program wins.
+void TstEntryTables::entriesOfAnInstalledCopyLiveInTheConfigFolder_data()
+{
+    QTest::addColumn<bool>("fileBeside");
+    QTest::newRow("nothing beside the program") << false;
+    QTest::newRow("a file beside the program") << true;
+}
+
+void TstEntryTables::entriesOfAnInstalledCopyLiveInTheConfigFolder()
+{
+    QFETCH(bool, fileBeside);
+    QTemporaryDir home;
+    const QString program = home.filePath(QStringLiteral("lib"));
+    QVERIFY(QDir().mkpath(program));
+    if (fileBeside)
+        put(program + QStringLiteral("/DAzad.ini"), "[count]\nc=0\n");
+    QVERIFY(setMode(program, 0555) && setMode(home.path(), 0777));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    setProgramDirForTesting(program);
+    platform::WriteResult written;
+    QString path;
+    {
+        AsNobody nobody;
+        path = entryFilePath();
+        written = entries::applyPlan(path, entries::addPlan(1, {"/a", "", "k"}));
+    }
+    qunsetenv("XDG_CONFIG_HOME");
+    setMode(program, 0755);
+    const QString expected = fileBeside
+                                 ? program + QStringLiteral("/DAzad.ini")
+                                 : home.filePath(QStringLiteral("config/dudud-adadadiz/DAzad.ini"));
+    QCOMPARE(path, expected);
+    if (!fileBeside) {
+        QVERIFY2(written.ok, qPrintable(written.error));
+        QCOMPARE(ini_read(path, "1", "Keyword", ""), QStringLiteral("k"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TstEntryTables)

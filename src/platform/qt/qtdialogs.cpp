@@ -1,9 +1,11 @@
-#include "platform/dialogs.h"
 #include "platform/backends.h"
+#include "platform/dialogs.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QMessageBox>
+
+#include <cstdio>
 
 namespace platform {
 namespace {
@@ -13,6 +15,9 @@ class QtDialogs : public Dialogs
 public:
     int messageBox(QWidget *parent, const QString &text, int style, const QString &caption) override
     {
+        // Also for the session log: a program started at login has nobody watching its boxes.
+        std::fprintf(stderr, "dudud-adadadiz: %s\n", text.toLocal8Bit().constData());
+        std::fflush(stderr);
         QMessageBox box(parent);
         box.setObjectName(QStringLiteral("messageBox"));
         box.setWindowTitle(caption.isEmpty() ? applicationTitle() : caption);

@@ -1,0 +1,139 @@
+#include "launch/commandline.h"
+
+#include "entries/ini.h"
+#include "platform/keyboard.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstdio>
+
+namespace commandline {
+
+namespace {
+void print(FILE *to, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fflush(to);
+}
+
+QString configDir()
+{
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!config.isEmpty() && QDir::isAbsolutePath(config))
+        return config;
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
+/// A desktop entry's Exec value: the path quoted as the desktop entry rules ask.
+QString execQuoted(const QString &program)
+{
+    QString q = program;
+    for (const char *c : {"\\", "\"", "`", "$"})
+        q.replace(QLatin1String(c), QLatin1String("\\") + QLatin1String(c));
+    q.replace(QLatin1Char('%'), QLatin1String("%%"));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+} // namespace
+
+QString versionText()
+{
+    return QStringLiteral("Dudud Adadadiz 1.00");
+}
+
+QString keyboardSourceName()
+{
+    switch (platform::chooseKeyboardBackend(qgetenv("DUDUD_KEYBOARD"), qgetenv("XDG_SESSION_TYPE"),
+                                            qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"))) {
+    case platform::KeyboardBackend::X11:
+        return QStringLiteral("X11 (the X server)");
+    case platform::KeyboardBackend::Evdev:
+        return QStringLiteral("evdev (the keyboards under /dev/input)");
+    case platform::KeyboardBackend::Unknown:
+        break;
+    }
+    return QStringLiteral("none: DUDUD_KEYBOARD must be \"x11\" or \"evdev\", or unset");
+}
+
+QString usage(const QString &entryFile, const QString &keyboardSource)
+{
+    return QStringLiteral(
+               "Usage: dudud-adadadiz [--help | --version | --autostart on|off]\n"
+               "\n"
+               "Without an option the launcher starts in the tray: Ctrl+Shift+key opens the\n"
+               "entries with that hotkey, F7 opens the keyword prompt.\n"
+               "\n"
+               "  --help            this text, then ends\n"
+               "  --version         the version, then ends\n"
+               "  --autostart on    start the launcher at login (%1)\n"
+               "  --autostart off   no longer start it at login\n"
+               "\n"
+               "Entry file:      %2\n"
+               "Keyboard source: %3\n")
+        .arg(QDir::toNativeSeparators(autostartPath()), QDir::toNativeSeparators(entryFile),
+             keyboardSource);
+}
+
+QString autostartPath()
+{
+    return configDir() + QStringLiteral("/autostart/dudud-adadadiz.desktop");
+}
+
+QByteArray autostartEntry(const QString &program)
+{
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=Dudud Adadadiz\n"
+           "Comment=Opens web pages, files and programs by hotkey or keyword\n"
+           "Exec=" +
+           execQuoted(program).toUtf8() +
+           "\n"
+           "Icon=dudud-adadadiz\n"
+           "Terminal=false\n"
+           "X-GNOME-Autostart-enabled=true\n";
+}
+
+int run(const QStringList &args, const QString &program)
+{
+    const QString usageText = usage(entryFilePath(), keyboardSourceName());
+    if (args == QStringList{QStringLiteral("--help")} ||
+        args == QStringList{QStringLiteral("-h")}) {
+        print(stdout, usageText);
+        return 0;
+    }
+    if (args == QStringList{QStringLiteral("--version")}) {
+        print(stdout, versionText() + QLatin1Char('\n'));
+        return 0;
+    }
+    if (args.size() == 2 && args.first() == QLatin1String("--autostart") &&
+        (args.at(1) == QLatin1String("on") || args.at(1) == QLatin1String("off"))) {
+        const QString path = autostartPath();
+        if (args.at(1) == QLatin1String("off")) {
+            if (QFileInfo::exists(path) && !QFile::remove(path)) {
+                print(stderr, QStringLiteral("dudud-adadadiz: %1 could not be removed.\n")
+                                  .arg(QDir::toNativeSeparators(path)));
+                return 1;
+            }
+            print(stdout, QStringLiteral("The launcher no longer starts at login.\n"));
+            return 0;
+        }
+        QSaveFile out(path);
+        if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !out.open(QIODevice::WriteOnly) ||
+            out.write(autostartEntry(program)) < 0 || !out.commit()) {
+            print(stderr, QStringLiteral("dudud-adadadiz: %1 could not be written: %2\n")
+                              .arg(QDir::toNativeSeparators(path), out.errorString()));
+            return 1;
+        }
+        print(stdout, QStringLiteral("The launcher starts at login (%1).\n")
+                          .arg(QDir::toNativeSeparators(path)));
+        return 0;
+    }
+    print(stderr, QStringLiteral("dudud-adadadiz: unknown option \"%1\"\n\n")
+                          .arg(args.join(QLatin1Char(' '))) +
+                      usageText);
+    return 2;
+}
+
+} // namespace commandline
