@@ -6,9 +6,12 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QUrl>
 
 namespace {
 const QString kKeywordTip = QStringLiteral("You should at least enter a word or hotkey");
@@ -28,6 +31,30 @@ qreal fittingPointSize(const QList<QPair<QLabel *, int>> &labels)
     }
     return size;
 }
+
+/// A file dropped on the action box gives its path, not its "file://" address; other drops
+/// are the line edit's own.
+class PathDrop : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        const auto type = e->type();
+        if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+            return false;
+        auto *drop = static_cast<QDropEvent *>(e);
+        const QList<QUrl> urls = drop->mimeData()->urls();
+        if (urls.size() != 1 || !urls.first().isLocalFile())
+            return false;
+        drop->acceptProposedAction();
+        if (type == QEvent::Drop)
+            static_cast<QLineEdit *>(watched)->setText(urls.first().toLocalFile());
+        return true;
+    }
+};
 
 } // namespace
 
@@ -61,6 +88,7 @@ Dialog::Dialog(EditorHost &host)
     txtaction = new QLineEdit(this);
     place(txtaction, "txtaction", 14, 128, 290, 21);
     txtaction->setToolTip(kActionTip);
+    txtaction->installEventFilter(new PathDrop(txtaction));
 
     cmdbrowse = new QPushButton(QStringLiteral("Browse"), this);
     place(cmdbrowse, "cmdbrowse", 311, 128, 81, 21);

@@ -13,11 +13,11 @@ int EntryListModel::columnCount(const QModelIndex &parent) const
 namespace {
 // The list lays out the whole text of a row; a value of megabytes would take seconds and
 // hundreds of megabytes to shape. What a row shows is bounded; the tables keep every value.
-QString shown(const QString &value)
+QString shown(const QString &value, qsizetype most)
 {
-    if (value.size() <= EntryListModel::maxShownLength)
+    if (value.size() <= most)
         return value;
-    qsizetype cut = EntryListModel::maxShownLength - 1;
+    qsizetype cut = most - 1;
     if (value.at(cut - 1).isHighSurrogate())
         --cut;
     return value.left(cut) + QChar(0x2026);
@@ -31,11 +31,14 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
     const Row &r = m_rows.at(index.row());
+    // A cell elides what it cannot fit; its tooltip has room for the whole of a usual value.
+    const qsizetype most =
+        role == Qt::ToolTipRole ? EntryListModel::maxTipLength : EntryListModel::maxShownLength;
     switch (index.column()) {
     case 0:
-        return shown(r.action);
+        return shown(r.action, most);
     case 1:
-        return shown(r.keyword);
+        return shown(r.keyword, most);
     case 2:
         return r.hotkey;
     }

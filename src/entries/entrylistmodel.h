@@ -21,6 +21,8 @@ public:
 
     /// The most characters a cell shows; a longer value shows its start and "…".
     static constexpr int maxShownLength = 300;
+    /// The same for a cell's tooltip.
+    static constexpr int maxTipLength = 4000;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -46,6 +46,8 @@ Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView1->setAllColumnsShowFocus(true);
+    // Paths keep their file name in view.
+    ListView1->setTextElideMode(Qt::ElideMiddle);
     ListView1->setModel(tables.list());
     ListView1->header()->setSectionsMovable(false);
     ListView1->header()->setStretchLastSection(false);

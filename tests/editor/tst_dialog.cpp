@@ -4,13 +4,16 @@
 #include "platform/fake/fakeplatform.h"
 #include "platform/fake/fakeprofile.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <QUrl>
 #include <QWindow>
 
 #include <algorithm>
@@ -122,6 +125,8 @@ class TstDialog : public QObject
 {
     Q_OBJECT
 private slots:
+    void droppedFileGivesItsPath_data();
+    void droppedFileGivesItsPath();
     void layout_data();
     void layout();
     void window();
@@ -754,6 +759,34 @@ void TstDialog::exit()
     e.f->Exit_Click();
     QVERIFY(e.exited);
     QCOMPARE(e.fp.notifyIcon->messages, QList<int>{platform::NimDelete});
+}
+
+void TstDialog::droppedFileGivesItsPath_data()
+{
+    QTest::addColumn<QList<QUrl>>("urls");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a file") << QList<QUrl>{QUrl::fromLocalFile("/home/u/my notes.txt")}
+                            << "/home/u/my notes.txt";
+    QTest::newRow("a web address stays the line edit's own")
+        << QList<QUrl>{QUrl("https://example.org/a")} << "https://example.org/a";
+}
+
+void TstDialog::droppedFileGivesItsPath()
+{
+    QFETCH(QList<QUrl>, urls);
+    QFETCH(QString, text);
+    Env e({});
+    e.f->Add_Click();
+    QLineEdit *box = e.editor()->txtaction;
+    QMimeData data; // as a file manager or a browser offers it: the address, also as text
+    data.setUrls(urls);
+    data.setText(urls.first().toString());
+    const QPoint at = box->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &drop);
+    QCOMPARE(box->text(), text);
 }
 
 QTEST_MAIN(TstDialog)

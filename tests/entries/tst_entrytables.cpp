@@ -454,6 +454,11 @@ void TstEntryTables::longActionsWhole()
         QCOMPARE(shown, action);
     else
         QCOMPARE(shown, action.left(EntryListModel::maxShownLength - 1) + QChar(0x2026));
+    // Its tooltip has room for much more, and is bounded as well.
+    const QString tip = t.list()->index(0, 0).data(Qt::ToolTipRole).toString();
+    QCOMPARE(tip, length <= EntryListModel::maxTipLength
+                      ? action
+                      : action.left(EntryListModel::maxTipLength - 1) + QChar(0x2026));
     // The editor's Modify writes back what it read: nothing may be lost on the way.
     writeEntry(1, ini_read(entryFilePath(), "1", "Action", ""), "M", "long");
     QCOMPARE(ini_read(entryFilePath(), "1", "Action", ""), action);
