@@ -283,10 +283,15 @@ bool E2eSession::startApp(const QStringList &extraEnv)
         m_error = m_app->errorString();
         return false;
     }
-    const bool up =
-        waitFor([&] { return !windows(QStringLiteral("ZIZI Dudud Adadadiz")).isEmpty(); }, 10000);
+    // With a tray the main window has no window in the X server until it is first shown.
+    const bool up = waitFor(
+        [&] {
+            return !windows(QStringLiteral("ZIZI Dudud Adadadiz")).isEmpty() ||
+                   !trayIconsOfApp().isEmpty();
+        },
+        10000);
     if (!up)
-        m_error = QStringLiteral("the main window never appeared");
+        m_error = QStringLiteral("neither the main window nor the tray icon appeared");
     return up;
 }
 
@@ -344,6 +349,11 @@ QStringList E2eSession::windows(const QString &titleRegex) const
 
 QStringList E2eSession::trayIconsOfApp() const
 {
+    return trayIconsOf(QStringLiteral("dudud-adadadiz"));
+}
+
+QStringList E2eSession::trayIconsOf(const QString &wmClass) const
+{
     QStringList icons;
     const QStringList panels = xdotool({QStringLiteral("search"), QStringLiteral("--classname"),
                                         QStringLiteral("^panel$")})
@@ -358,7 +368,7 @@ QStringList E2eSession::trayIconsOfApp() const
                 continue;
             const QString cls = run(QStringLiteral("xprop"), {QStringLiteral("-id"), m.captured(1),
                                                               QStringLiteral("WM_CLASS")});
-            if (cls.contains(QLatin1String("dudud-adadadiz")))
+            if (cls.contains(wmClass))
                 icons << m.captured(1);
         }
     }

@@ -52,7 +52,7 @@ public:
     bool startTray();
     void stopTray();
 
-    /// Starts the program copy; waits until its main window exists.
+    /// Starts the program copy; waits until its main window exists or its icon is docked.
     bool startApp(const QStringList &extraEnv = {});
     QProcess *app() { return m_app.get(); }
     /// Waits for the program to end, at most @p ms; returns whether it ended.
@@ -69,6 +69,8 @@ public:
     QStringList windows(const QString &titleRegex) const;
     /// The windows the tray holds that belong to the program (by their WM_CLASS).
     QStringList trayIconsOfApp() const;
+    /// The windows the tray holds whose WM_CLASS contains @p wmClass.
+    QStringList trayIconsOf(const QString &wmClass) const;
     /// The window that has the input focus.
     QString focusedWindow() const;
     /// Activates @p window through the window manager until it has the keyboard focus, for

@@ -3,6 +3,7 @@
 #include "entries/ini.h"
 #include "platform/dialogs.h"
 #include "platform/keyboard.h"
+#include "platform/process.h"
 #include "platform/profile.h"
 
 #include <QCloseEvent>
@@ -27,18 +28,27 @@ bool Form1::Form_Load()
         qWarning("%s", qPrintable(swept.error));
     getinfo();
     selectRow(1);
-    show();
 
     nid = platform::NotifyIconData();
-    nid.hWnd = quintptr(winId());
+    // The widget, not its native window: that is made only when the window is first shown,
+    // which with a tray may be never.
+    nid.hWnd = quintptr(static_cast<QWidget *>(this));
     nid.hIcon = windowIcon();
     nid.szTip = QStringLiteral("Dudud Adadadiz");
     notifyIcon().onEvent = [this](int code) { Form_MouseMove(code); };
     notifyIcon().setContextMenu(mPopupSys);
     notifyIcon().Shell_NotifyIconA(platform::NimAdd, nid);
 
-    minimise();
+    // With a tray the window starts hidden without ever being shown: mapping it only to hide
+    // it again would cost its native window, its backing store and the threads behind them.
+    // Without a tray, the minimised window in the taskbar is the only way back to it.
+    if (!notifyIcon().trayAvailable()) {
+        show();
+        minimise();
+    }
     m_loaded = true;
+    // Once the event loop has run the start-up's queued work (the icon's embedding among it).
+    QTimer::singleShot(0, this, [] { platform::releaseFreedMemory(); });
 
     connect(&keyboard(), &platform::KeyboardDevice::keyPressed, this, &Form1::Timer1_Timer,
             Qt::QueuedConnection);
