@@ -33,7 +33,9 @@ bool waitFor(const std::function<bool()> &condition, int ms)
     while (!deadline.hasExpired()) {
         if (condition())
             return true;
-        QThread::msleep(50);
+        // Events are processed meanwhile: the program may be waiting on a D-Bus service
+        // that the test itself provides.
+        QTest::qWait(50);
     }
     return condition();
 }
@@ -266,7 +268,7 @@ QStringList E2eSession::logLines() const
     return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-bool E2eSession::startApp(const QStringList &extraEnv)
+bool E2eSession::startApp(const QStringList &extraEnv, const std::function<bool()> &ready)
 {
     m_app = std::make_unique<QProcess>();
     QProcessEnvironment env = m_env;
@@ -286,6 +288,8 @@ bool E2eSession::startApp(const QStringList &extraEnv)
     // With a tray the main window has no window in the X server until it is first shown.
     const bool up = waitFor(
         [&] {
+            if (ready)
+                return ready();
             return !windows(QStringLiteral("ZIZI Dudud Adadadiz")).isEmpty() ||
                    !trayIconsOfApp().isEmpty();
         },

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,8 +53,9 @@ public:
     bool startTray();
     void stopTray();
 
-    /// Starts the program copy; waits until its main window exists or its icon is docked.
-    bool startApp(const QStringList &extraEnv = {});
+    /// Starts the program copy; waits until @p ready holds or, without it, until its main
+    /// window exists or its icon is docked in the XEmbed tray.
+    bool startApp(const QStringList &extraEnv = {}, const std::function<bool()> &ready = {});
     QProcess *app() { return m_app.get(); }
     /// Waits for the program to end, at most @p ms; returns whether it ended.
     bool waitForAppExit(int ms);
