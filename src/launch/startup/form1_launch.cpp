@@ -170,6 +170,11 @@ void Form1::changeEvent(QEvent *event)
         qCDebug(lcTray) << "window state" << windowState() << "restoring" << m_restoring;
     if (event->type() == QEvent::WindowStateChange && m_loaded && !m_restoring)
         Form_Resize();
+    // A window shown for the first time may learn its frame with no move of its own; the
+    // window manager has framed it by the time it activates it.
+    if (event->type() == QEvent::ActivationChange && m_centreOnFrame &&
+        frameGeometry() != geometry())
+        Form_Resize();
 }
 
 void Form1::moveEvent(QMoveEvent *event)
