@@ -15,7 +15,7 @@ namespace platform {
 struct NotifyIconData
 {
     int cbSize = 88;
-    quintptr hWnd = 0; ///< identifies the owner window; not a native window, which may not exist
+    quintptr hWnd = 0;
     unsigned uID = 1;
     unsigned uFlags = 7; // callback message, icon and tip are valid
     unsigned uCallbackMessage = WmMouseMove;

@@ -28,24 +28,17 @@ bool Form1::Form_Load()
         qWarning("%s", qPrintable(swept.error));
     getinfo();
     selectRow(1);
+    show();
 
     nid = platform::NotifyIconData();
-    // The widget, not its native window: that is made only when the window is first shown,
-    // which with a tray may be never.
-    nid.hWnd = quintptr(static_cast<QWidget *>(this));
+    nid.hWnd = quintptr(winId());
     nid.hIcon = windowIcon();
     nid.szTip = QStringLiteral("Dudud Adadadiz");
     notifyIcon().onEvent = [this](int code) { Form_MouseMove(code); };
     notifyIcon().setContextMenu(mPopupSys);
     notifyIcon().Shell_NotifyIconA(platform::NimAdd, nid);
 
-    // With a tray the window starts hidden without ever being shown: mapping it only to hide
-    // it again would cost its native window, its backing store and the threads behind them.
-    // Without a tray, the minimised window in the taskbar is the only way back to it.
-    if (!notifyIcon().trayAvailable()) {
-        show();
-        minimise();
-    }
+    minimise();
     m_loaded = true;
     // Once the event loop has run the start-up's queued work (the icon's embedding among it).
     QTimer::singleShot(0, this, [] { platform::releaseFreedMemory(); });
@@ -169,11 +162,6 @@ void Form1::changeEvent(QEvent *event)
     if (event->type() == QEvent::WindowStateChange)
         qCDebug(lcTray) << "window state" << windowState() << "restoring" << m_restoring;
     if (event->type() == QEvent::WindowStateChange && m_loaded && !m_restoring)
-        Form_Resize();
-    // A window shown for the first time may learn its frame with no move of its own; the
-    // window manager has framed it by the time it activates it.
-    if (event->type() == QEvent::ActivationChange && m_centreOnFrame &&
-        frameGeometry() != geometry())
         Form_Resize();
 }
 
