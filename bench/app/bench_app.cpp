@@ -10,6 +10,8 @@
 // Prints figures; asserts nothing.
 //
 //   bench_app [runs=5] [presses=50] [idle-seconds=60]
+//   bench_app refs [rounds=10] [rest-seconds=10]     only the figures next to the bare Qt
+//                                                    tray program
 
 #include "benchfigures.h"
 #include "harness.h"
@@ -24,6 +26,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -79,6 +82,170 @@ QString writeStampScript(const E2eSession &x, const QString &tag)
     return file;
 }
 
+// --- Next to the bare Qt tray program -------------------------------------------------------
+//
+// Each round starts, on one X server with a tray, the bare Qt tray program (the least any Qt
+// tray program costs), the program with two entries, and sxhkd (which has no icon); the
+// first two alternate which starts first. Measured: start-up to the docked icon, resident
+// and proportional memory at rest, and CPU over a rest period.
+
+double pssMb(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith("Pss:"))
+            return line.mid(4).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+struct RestFigures
+{
+    QList<double> startMs, rssMb, pssMb, cpuPercent;
+};
+
+struct ReferenceRuns
+{
+    RestFigures qt, ours, sx;
+};
+
+/// Milliseconds from the start of @p start() to an icon of @p wmClass in the tray.
+double msToDockedIcon(const E2eSession &x, const QString &wmClass,
+                      const std::function<bool()> &start)
+{
+    const double t0 = nowMs();
+    if (!start())
+        return -1;
+    while (x.trayIconsOf(wmClass).isEmpty()) {
+        if (nowMs() - t0 > 20000)
+            return -1;
+        QThread::msleep(2);
+    }
+    return nowMs() - t0;
+}
+
+bool referenceRound(int round, int restSeconds, ReferenceRuns &r)
+{
+    E2eSession x;
+    if (!x.ok()) {
+        std::fprintf(stderr, "session: %s\n", qPrintable(x.error()));
+        return false;
+    }
+    x.writeEntryFile("[count]\nc=2\n[1]\nAction=/bin/true\nHotkey=N\nKeyword=n\n"
+                     "[2]\nAction=/bin/false\nHotkey=M\nKeyword=m\n");
+    QProcess qt;
+    qt.setProcessEnvironment(x.environment());
+    auto startQt = [&] {
+        return msToDockedIcon(x, QStringLiteral("bench_qttray"), [&] {
+            qt.start(QStringLiteral(DUDUD_QTTRAY), {});
+            return qt.waitForStarted(5000);
+        });
+    };
+    // Started the same way as the reference, so that both are timed alike.
+    QProcess ours;
+    ours.setProcessEnvironment(x.environment());
+    ours.setWorkingDirectory(x.path(QStringLiteral("home")));
+    auto startOurs = [&] {
+        return msToDockedIcon(x, QStringLiteral("dudud-adadadiz"), [&] {
+            ours.start(x.path(QStringLiteral("dudud-adadadiz")), {});
+            return ours.waitForStarted(5000);
+        });
+    };
+    double qtMs, ourMs;
+    if (round % 2) {
+        ourMs = startOurs();
+        qtMs = startQt();
+    } else {
+        qtMs = startQt();
+        ourMs = startOurs();
+    }
+    if (qtMs < 0 || ourMs < 0) {
+        std::fprintf(stderr, "no docked icon: bench_qttray %.0f ms, ours %.0f ms\n", qtMs, ourMs);
+        return false;
+    }
+    r.qt.startMs << qtMs;
+    r.ours.startMs << ourMs;
+    QProcess sx;
+    sx.setProcessEnvironment(x.environment());
+    QFile rc(x.path(QStringLiteral("sxhkdrc")));
+    rc.open(QIODevice::WriteOnly);
+    rc.write("ctrl + shift + n\n    /bin/true\n");
+    rc.close();
+    sx.start(QStringLiteral("sxhkd"), {QStringLiteral("-c"), rc.fileName()});
+    sx.waitForStarted(5000);
+
+    // Let start-up settle: the tray's embedding, the first paints, lazy loading.
+    QThread::sleep(2);
+    const qint64 pids[3] = {qt.processId(), ours.processId(), sx.processId()};
+    RestFigures *into[3] = {&r.qt, &r.ours, &r.sx};
+    double cpu0[3];
+    for (int i = 0; i < 3; ++i)
+        cpu0[i] = cpuSeconds(pids[i]);
+    QThread::sleep(restSeconds);
+    for (int i = 0; i < 3; ++i) {
+        into[i]->cpuPercent << 100.0 * (cpuSeconds(pids[i]) - cpu0[i]) / restSeconds;
+        into[i]->rssMb << rssMb(pids[i]);
+        into[i]->pssMb << pssMb(pids[i]);
+    }
+    sx.terminate();
+    sx.waitForFinished(2000);
+    qt.terminate();
+    qt.waitForFinished(2000);
+    ours.terminate();
+    ours.waitForFinished(2000);
+    return true;
+}
+
+void printReferenceFigures(int rounds, int restSeconds, const ReferenceRuns &r)
+{
+    std::printf("\nAt rest next to the bare Qt tray program (bench_qttray) and sxhkd: %d rounds, "
+                "CPU over %d s\n\n",
+                rounds, restSeconds);
+    std::printf("%-30s %15s %15s %15s   %-12s %s\n", "", "bare Qt tray", "sxhkd", "ours",
+                "ours/Qt tray", "target");
+    std::printf("%-30s %15s %15s %15s\n", "", "med / p95", "med / p95", "med / p95");
+    auto cell = [](const QList<double> &v) {
+        if (v.isEmpty())
+            return QStringLiteral("-");
+        const Stats st = stats(v);
+        return QStringLiteral("%1 / %2").arg(st.median, 0, 'f', 2).arg(st.p95, 0, 'f', 2);
+    };
+    auto row = [&](const char *what, const QList<double> &qt, const QList<double> &sx,
+                   const QList<double> &ours, double maxRatio, double maxAbsolute) {
+        const Stats q = stats(qt), o = stats(ours);
+        const double ratio = q.median > 0 ? o.median / q.median : -1;
+        QString target, verdict;
+        bool met = true;
+        if (maxAbsolute > 0) {
+            target += QStringLiteral("<= %1").arg(maxAbsolute);
+            met &= o.median <= maxAbsolute;
+        }
+        if (maxRatio > 0) {
+            if (!target.isEmpty())
+                target += QStringLiteral(" and ");
+            target += QStringLiteral("<= %1 x Qt tray").arg(maxRatio);
+            met &= ratio >= 0 && ratio <= maxRatio;
+        }
+        if (!target.isEmpty())
+            verdict = met ? QStringLiteral("  met") : QStringLiteral("  MISSED");
+        std::printf("%-30s %15s %15s %15s   %-12s %s%s\n", what, qPrintable(cell(qt)),
+                    qPrintable(cell(sx)), qPrintable(cell(ours)),
+                    ratio >= 0 ? qPrintable(QStringLiteral("%1").arg(ratio, 0, 'f', 2)) : "-",
+                    qPrintable(target), qPrintable(verdict));
+    };
+    row("start-up to docked icon (ms)", r.qt.startMs, {}, r.ours.startMs, 1.2, 0);
+    row("resident memory, VmRSS (MB)", r.qt.rssMb, r.sx.rssMb, r.ours.rssMb, 1.05, 28);
+    row("proportional memory, PSS (MB)", r.qt.pssMb, r.sx.pssMb, r.ours.pssMb, 0, 0);
+    row("CPU at rest (% of a core)", r.qt.cpuPercent, r.sx.cpuPercent, r.ours.cpuPercent, 0, 0.1);
+    const Stats so = stats(r.ours.rssMb), ss = stats(r.sx.rssMb);
+    const Stats po = stats(r.ours.pssMb), ps = stats(r.sx.pssMb);
+    std::printf("%-30s VmRSS %.1f x, PSS %.1f x\n", "ours / sxhkd (medians)",
+                ss.median > 0 ? so.median / ss.median : -1,
+                ps.median > 0 ? po.median / ps.median : -1);
+}
+
 void printRow(const char *what, const Stats &a, const Stats &b, const char *unit,
               const char *target)
 {
@@ -97,6 +264,22 @@ int main(int argc, char *argv[])
     if (QStandardPaths::findExecutable(QStringLiteral("sxhkd")).isEmpty()) {
         std::fprintf(stderr, "sxhkd is not installed (bench/run installs it)\n");
         return 1;
+    }
+
+    // Next to the bare Qt tray program; "bench_app refs [rounds=10] [rest-seconds=10]" runs
+    // only this part.
+    {
+        const bool only = argc > 1 && QByteArrayView(argv[1]) == "refs";
+        const int rounds = only && argc > 2 ? atoi(argv[2]) : 10;
+        const int restSeconds = only && argc > 3 ? atoi(argv[3]) : 10;
+        ReferenceRuns refs;
+        for (int round = 0; round < rounds; ++round) {
+            if (!referenceRound(round, restSeconds, refs))
+                return 1;
+        }
+        printReferenceFigures(rounds, restSeconds, refs);
+        if (only)
+            return 0;
     }
 
     QList<double> ourStart, ourReady, sxStart, ourRss, sxRss, ourCpu, sxCpu, ourLat, sxLat;

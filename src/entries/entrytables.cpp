@@ -17,6 +17,7 @@ QString EntryTables::hotkeyDisplay(const QString &hotkey)
 
 void EntryTables::readTables(const QString &path)
 {
+    platform::ProfileSnapshot snapshot(platform::profile());
     s = ini_read(path, QStringLiteral("count"), QStringLiteral("c"), QString());
     const int n = count();
     if (n == 0)
@@ -34,6 +35,7 @@ void EntryTables::readTables(const QString &path)
 
 void EntryTables::getinfo()
 {
+    platform::ProfileSnapshot snapshot(platform::profile());
     readTables(entryFilePath());
     const int n = count();
     if (n == 0)

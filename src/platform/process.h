@@ -16,6 +16,11 @@ namespace platform {
 /// The user the process runs as, for names that must be private to that user.
 quint32 userId();
 
+/// Gives the heap memory freed so far back to the system. The allocator keeps freed pages
+/// for reuse; after start-up, whose temporary data will not come back, they would only stay
+/// resident.
+void releaseFreedMemory();
+
 /// Calls @p handler from the event loop when the process is asked to terminate (SIGTERM,
 /// or SIGINT from a terminal), for as long as @p context lives. Returns false when the
 /// request cannot be watched; the system's default, ending at once, then stays in force.

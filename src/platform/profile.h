@@ -62,6 +62,15 @@ public:
     virtual void abortGroup() = 0;
     virtual bool inGroup() const = 0;
 
+    /// Read snapshots: between beginSnapshot() and endSnapshot() the reads of a path check
+    /// the file on disk once, at the first read of that path, and then answer from what that
+    /// check found, so many reads in a row cost one look at the file. A change another
+    /// program makes meanwhile is seen by the first read after the outermost endSnapshot();
+    /// this profile's own writes are seen at once. Snapshots nest. The default does nothing,
+    /// for profiles whose every read is already cheap.
+    virtual void beginSnapshot() {}
+    virtual void endSnapshot() {}
+
     /// Removes what writes to @p path left behind when their process died mid-write (see
     /// sweepWriteLeftovers()). A profile whose writes leave nothing behind has nothing to do.
     virtual SweepResult sweepLeftovers(const QString &path);
@@ -96,6 +105,19 @@ private:
     bool m_done = false;
 };
 
+/// Scope of a read snapshot: begins on construction, ends at destruction.
+class ProfileSnapshot
+{
+public:
+    explicit ProfileSnapshot(Profile &profile) : m_profile(profile) { m_profile.beginSnapshot(); }
+    ~ProfileSnapshot() { m_profile.endSnapshot(); }
+    ProfileSnapshot(const ProfileSnapshot &) = delete;
+    ProfileSnapshot &operator=(const ProfileSnapshot &) = delete;
+
+private:
+    Profile &m_profile;
+};
+
 /// The one accessor through which ini_read and ini_write, which keep their free-function
 /// signatures, reach a profile. Form1 installs the profile of its platform bundle when it is
 /// built and takes it out again when it is destroyed; code that runs without a Form1 (unit
@@ -107,7 +129,6 @@ void setProfile(Profile *p);
 
 /// The file-backed profile, for the platform bundle.
 std::unique_ptr<Profile> createFileProfile();
-
 
 /// Removes the temporary files that writes of the file-backed profile left beside the file
 /// at @p path (its link target, for a symbolic link) when their process died mid-write.

@@ -33,7 +33,9 @@ bool waitFor(const std::function<bool()> &condition, int ms)
     while (!deadline.hasExpired()) {
         if (condition())
             return true;
-        QThread::msleep(50);
+        // Events are processed meanwhile: the program may be waiting on a D-Bus service
+        // that the test itself provides.
+        QTest::qWait(50);
     }
     return condition();
 }
@@ -266,7 +268,7 @@ QStringList E2eSession::logLines() const
     return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-bool E2eSession::startApp(const QStringList &extraEnv)
+bool E2eSession::startApp(const QStringList &extraEnv, const std::function<bool()> &ready)
 {
     m_app = std::make_unique<QProcess>();
     QProcessEnvironment env = m_env;
@@ -283,10 +285,17 @@ bool E2eSession::startApp(const QStringList &extraEnv)
         m_error = m_app->errorString();
         return false;
     }
-    const bool up =
-        waitFor([&] { return !windows(QStringLiteral("ZIZI Dudud Adadadiz")).isEmpty(); }, 10000);
+    // With a tray the main window has no window in the X server until it is first shown.
+    const bool up = waitFor(
+        [&] {
+            if (ready)
+                return ready();
+            return !windows(QStringLiteral("ZIZI Dudud Adadadiz")).isEmpty() ||
+                   !trayIconsOfApp().isEmpty();
+        },
+        10000);
     if (!up)
-        m_error = QStringLiteral("the main window never appeared");
+        m_error = QStringLiteral("neither the main window nor the tray icon appeared");
     return up;
 }
 
@@ -344,6 +353,11 @@ QStringList E2eSession::windows(const QString &titleRegex) const
 
 QStringList E2eSession::trayIconsOfApp() const
 {
+    return trayIconsOf(QStringLiteral("dudud-adadadiz"));
+}
+
+QStringList E2eSession::trayIconsOf(const QString &wmClass) const
+{
     QStringList icons;
     const QStringList panels = xdotool({QStringLiteral("search"), QStringLiteral("--classname"),
                                         QStringLiteral("^panel$")})
@@ -358,7 +372,7 @@ QStringList E2eSession::trayIconsOfApp() const
                 continue;
             const QString cls = run(QStringLiteral("xprop"), {QStringLiteral("-id"), m.captured(1),
                                                               QStringLiteral("WM_CLASS")});
-            if (cls.contains(QLatin1String("dudud-adadadiz")))
+            if (cls.contains(wmClass))
                 icons << m.captured(1);
         }
     }

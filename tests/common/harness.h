@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,8 +53,9 @@ public:
     bool startTray();
     void stopTray();
 
-    /// Starts the program copy; waits until its main window exists.
-    bool startApp(const QStringList &extraEnv = {});
+    /// Starts the program copy; waits until @p ready holds or, without it, until its main
+    /// window exists or its icon is docked in the XEmbed tray.
+    bool startApp(const QStringList &extraEnv = {}, const std::function<bool()> &ready = {});
     QProcess *app() { return m_app.get(); }
     /// Waits for the program to end, at most @p ms; returns whether it ended.
     bool waitForAppExit(int ms);
@@ -69,6 +71,8 @@ public:
     QStringList windows(const QString &titleRegex) const;
     /// The windows the tray holds that belong to the program (by their WM_CLASS).
     QStringList trayIconsOfApp() const;
+    /// The windows the tray holds whose WM_CLASS contains @p wmClass.
+    QStringList trayIconsOf(const QString &wmClass) const;
     /// The window that has the input focus.
     QString focusedWindow() const;
     /// Activates @p window through the window manager until it has the keyboard focus, for

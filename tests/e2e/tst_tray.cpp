@@ -144,7 +144,8 @@ private slots:
         QVERIFY(bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &root));
         QVERIFY(bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
 
-        QVERIFY2(x.startApp(), qPrintable(x.error()));
+        QVERIFY2(x.startApp({}, [&] { return !watcher->m_items.isEmpty(); }),
+                 qPrintable(x.error()));
         QTRY_COMPARE_WITH_TIMEOUT(watcher->m_items.size(), 1, 10000);
         QString service = watcher->m_items.first();
         if (service.startsWith(QLatin1Char('/')))

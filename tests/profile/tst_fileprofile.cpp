@@ -21,6 +21,7 @@
 
 using platform::FileProfile;
 using platform::ProfileGroup;
+using platform::ProfileSnapshot;
 
 namespace {
 
@@ -86,6 +87,7 @@ private slots:
     void otherProgramsEditSeen_data();
     void otherProgramsEditSeen();
     void otherProgramsEditKeptByWrite();
+    void snapshotSeesEditsMadeBetweenSnapshots();
     void untouchedBytesKept_data();
     void untouchedBytesKept();
     void longValuesWhole_data();
@@ -294,6 +296,30 @@ void TstFileProfile::otherProgramsEditSeen()
         QCOMPARE(statOf(m_path).st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     }
     QCOMPARE(p.read(m_path, "a", "x", "def"), expected);
+}
+
+void TstFileProfile::snapshotSeesEditsMadeBetweenSnapshots()
+{
+    put(m_path, "[a]\nx=1\n");
+    FileProfile p;
+    {
+        ProfileSnapshot outer(p);
+        QCOMPARE(p.read(m_path, "a", "x", "def"), "1");
+        {
+            ProfileSnapshot inner(p);
+            QCOMPARE(p.read(m_path, "a", "x", "def"), "1");
+        }
+        // Changed by another program while a snapshot is held: a write still keeps it.
+        put(m_path, "[a]\nx=22\n");
+        QVERIFY(p.write(m_path, "a", "y", "3").ok);
+        QCOMPARE(p.read(m_path, "a", "y", "def"), "3");
+        QCOMPARE(contents(m_path), QByteArray("[a]\nx=22\ny=3\n"));
+    }
+    nextTimeTick();
+    put(m_path, "[a]\nx=333\n");
+    ProfileSnapshot next(p);
+    QCOMPARE(p.read(m_path, "a", "x", "def"), "333");
+    QCOMPARE(p.read(m_path, "a", "y", "def"), "def");
 }
 
 void TstFileProfile::otherProgramsEditKeptByWrite()

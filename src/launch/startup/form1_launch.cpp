@@ -3,6 +3,7 @@
 #include "entries/ini.h"
 #include "platform/dialogs.h"
 #include "platform/keyboard.h"
+#include "platform/process.h"
 #include "platform/profile.h"
 
 #include <QCloseEvent>
@@ -39,6 +40,8 @@ bool Form1::Form_Load()
 
     minimise();
     m_loaded = true;
+    // Once the event loop has run the start-up's queued work (the icon's embedding among it).
+    QTimer::singleShot(0, this, [] { platform::releaseFreedMemory(); });
 
     connect(&keyboard(), &platform::KeyboardDevice::keyPressed, this, &Form1::Timer1_Timer,
             Qt::QueuedConnection);

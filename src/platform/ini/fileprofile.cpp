@@ -343,6 +343,7 @@ struct FileProfile::Private
     {
         FileStamp stamp;
         IniDocument doc;
+        bool checkedInSnapshot = false; ///< the stamp was checked in the snapshot under way
     };
     struct Op
     {
@@ -354,6 +355,7 @@ struct FileProfile::Private
     /// The last path's file name for the system: getinfo asks for one path 98000 times.
     QString lastPath;
     QByteArray lastNative;
+    int snapshotDepth = 0;
 
     bool inGroup = false;
     QString groupPath;
@@ -362,9 +364,15 @@ struct FileProfile::Private
     std::vector<Op> ops;
 
     /// The file at @p path as it is now (an empty document when it does not exist), or an
-    /// errno when it cannot be read.
-    int current(const QString &path, Entry **out)
+    /// errno when it cannot be read. With @p forWrite the file is checked even inside a
+    /// snapshot, so that a write never drops what another program wrote meanwhile.
+    int current(const QString &path, Entry **out, bool forWrite = true)
     {
+        auto it = cache.find(path);
+        if (!forWrite && snapshotDepth > 0 && it != cache.end() && it->checkedInSnapshot) {
+            *out = &*it;
+            return 0;
+        }
         if (path != lastPath) {
             lastPath = path;
             lastNative = QFile::encodeName(path);
@@ -375,8 +383,8 @@ struct FileProfile::Private
             cache.remove(path);
             return err;
         }
-        auto it = cache.find(path);
         if (it != cache.end() && it->stamp == stamp) {
+            it->checkedInSnapshot = snapshotDepth > 0;
             *out = &*it;
             return 0;
         }
@@ -405,6 +413,7 @@ struct FileProfile::Private
             entry.stamp = FileStamp::of(st);
             entry.doc = IniDocument(bytes);
         }
+        entry.checkedInSnapshot = snapshotDepth > 0;
         if (it == cache.end() && cache.size() >= 16)
             cache.clear();
         it = cache.insert(path, std::move(entry));
@@ -434,7 +443,7 @@ QString FileProfile::read(const QString &path, const QString &section, const QSt
     if (d->pending && path == d->groupPath)
         return d->pending->value(section, key).value_or(def);
     Private::Entry *e = nullptr;
-    if (d->current(path, &e) != 0)
+    if (d->current(path, &e, false) != 0)
         return def;
     return e->doc.value(section, key).value_or(def);
 }
@@ -571,6 +580,19 @@ void FileProfile::abortGroup()
 bool FileProfile::inGroup() const
 {
     return d->inGroup;
+}
+
+void FileProfile::beginSnapshot()
+{
+    ++d->snapshotDepth;
+}
+
+void FileProfile::endSnapshot()
+{
+    if (d->snapshotDepth == 0 || --d->snapshotDepth > 0)
+        return;
+    for (Private::Entry &e : d->cache)
+        e.checkedInSnapshot = false;
 }
 
 SweepResult FileProfile::sweepLeftovers(const QString &path)

@@ -5,8 +5,8 @@
 namespace platform {
 
 /// Profile over real files: each read sees the file as it is on disk (a cache is checked
-/// against the file's stat on every call), each write outside a group is on disk, durably,
-/// when it returns.
+/// against the file's stat on every call, or once per path inside a read snapshot), each write
+/// outside a group is on disk, durably, when it returns.
 ///
 /// A write replaces the file as a whole: a temporary file beside it is written, flushed,
 /// given the old file's permissions and renamed over it, then the folder is flushed. A
@@ -32,6 +32,8 @@ public:
     WriteResult commitGroup() override;
     void abortGroup() override;
     bool inGroup() const override;
+    void beginSnapshot() override;
+    void endSnapshot() override;
     SweepResult sweepLeftovers(const QString &path) override;
 
 private:

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace platform {
@@ -22,6 +23,11 @@ void onSignal(int)
 void endProcessNow(int status)
 {
     ::_exit(status);
+}
+
+void releaseFreedMemory()
+{
+    ::malloc_trim(0);
 }
 
 quint32 userId()
