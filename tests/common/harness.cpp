@@ -268,6 +268,12 @@ QStringList E2eSession::logLines() const
     return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+QStringList E2eSession::appCommand() const
+{
+    return m_appCommand.isEmpty() ? QStringList{path(QStringLiteral("dudud-adadadiz"))}
+                                  : m_appCommand;
+}
+
 bool E2eSession::startApp(const QStringList &extraEnv, const std::function<bool()> &ready)
 {
     m_app = std::make_unique<QProcess>();
@@ -280,7 +286,8 @@ bool E2eSession::startApp(const QStringList &extraEnv, const std::function<bool(
     m_app->setWorkingDirectory(path(QStringLiteral("home")));
     m_app->setStandardOutputFile(path(QStringLiteral("app.out")));
     m_app->setStandardErrorFile(path(QStringLiteral("app.err")));
-    m_app->start(path(QStringLiteral("dudud-adadadiz")), {});
+    const QStringList command = appCommand();
+    m_app->start(command.first(), command.mid(1));
     if (!m_app->waitForStarted(5000)) {
         m_error = m_app->errorString();
         return false;

@@ -56,6 +56,10 @@ public:
     /// Starts the program copy; waits until @p ready holds or, without it, until its main
     /// window exists or its icon is docked in the XEmbed tray.
     bool startApp(const QStringList &extraEnv = {}, const std::function<bool()> &ready = {});
+    /// The command startApp() runs instead of the program copy (an installed program, run
+    /// as another user); empty: the copy.
+    void setAppCommand(const QStringList &command) { m_appCommand = command; }
+    QStringList appCommand() const;
     QProcess *app() { return m_app.get(); }
     /// Waits for the program to end, at most @p ms; returns whether it ended.
     bool waitForAppExit(int ms);
@@ -113,6 +117,7 @@ private:
     void stop(std::unique_ptr<QProcess> &p);
 
     Options m_options;
+    QStringList m_appCommand;
     bool m_ok = false;
     QString m_error;
     QString m_display;
