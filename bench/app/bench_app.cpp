@@ -79,13 +79,17 @@ QMap<QString, qint64> threadSwitches(qint64 pid)
 }
 
 /// The switches of each thread between two readings; a thread that began meanwhile counts
-/// from 0.
+/// from 0, and one that ended meanwhile counts once, for the wakeup that ended it.
 QMap<QString, qint64> switchesBetween(const QMap<QString, qint64> &before,
                                       const QMap<QString, qint64> &after)
 {
     QMap<QString, qint64> out;
     for (auto it = after.begin(); it != after.end(); ++it)
         out.insert(it.key(), it.value() - before.value(it.key()));
+    for (auto it = before.begin(); it != before.end(); ++it) {
+        if (!after.contains(it.key()))
+            out.insert(it.key() + QStringLiteral(" (ended)"), 1);
+    }
     return out;
 }
 
