@@ -3,7 +3,7 @@
 //   - start-up: from the start of the process to the tray icon shown (ours), and to the
 //     first hotkey served (both);
 //   - resident memory after start-up;
-//   - CPU time over an idle period;
+//   - CPU time and wakeups (context switches of all threads) over an idle period;
 //   - hotkey latency: from the XTest key press to the action's process starting, over
 //     presses with random timing (holds from 30 ms), both programs bound to the same keys
 //     and answering the same presses.
@@ -17,8 +17,10 @@
 #include "harness.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QThread>
@@ -52,6 +54,54 @@ double cpuSeconds(qint64 pid)
     const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
     // utime and stime are fields 14 and 15 of the whole line, 12 and 13 after the name.
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / sysconf(_SC_CLK_TCK);
+}
+
+/// Voluntary and involuntary context switches of each thread of @p pid so far, by
+/// "<name> <thread id>": every time one of them went to sleep and was woken again, or was
+/// preempted.
+QMap<QString, qint64> threadSwitches(qint64 pid)
+{
+    const QString taskDir = QStringLiteral("/proc/%1/task").arg(pid);
+    QMap<QString, qint64> out;
+    for (const QString &tid : QDir(taskDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile f(taskDir + QLatin1Char('/') + tid + QStringLiteral("/status"));
+        if (!f.open(QIODevice::ReadOnly))
+            continue; // the thread has just ended
+        QString name;
+        qint64 sum = 0;
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            if (line.startsWith("Name:"))
+                name = QString::fromUtf8(line.mid(5).trimmed());
+            else if (line.startsWith("voluntary_ctxt_switches:") ||
+                     line.startsWith("nonvoluntary_ctxt_switches:"))
+                sum += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+        }
+        out.insert(name + QLatin1Char(' ') + tid, sum);
+    }
+    return out;
+}
+
+/// The switches of each thread between two readings; a thread that began meanwhile counts
+/// from 0, and one that ended meanwhile counts once, for the wakeup that ended it.
+QMap<QString, qint64> switchesBetween(const QMap<QString, qint64> &before,
+                                      const QMap<QString, qint64> &after)
+{
+    QMap<QString, qint64> out;
+    for (auto it = after.begin(); it != after.end(); ++it)
+        out.insert(it.key(), it.value() - before.value(it.key()));
+    for (auto it = before.begin(); it != before.end(); ++it) {
+        if (!after.contains(it.key()))
+            out.insert(it.key() + QStringLiteral(" (ended)"), 1);
+    }
+    return out;
+}
+
+qint64 total(const QMap<QString, qint64> &m)
+{
+    qint64 sum = 0;
+    for (qint64 v : m)
+        sum += v;
+    return sum;
 }
 
 /// Lines "<tag> <ms since the epoch>" written by the action scripts.
@@ -282,7 +332,9 @@ int main(int argc, char *argv[])
             return 0;
     }
 
-    QList<double> ourStart, ourReady, sxStart, ourRss, sxRss, ourCpu, sxCpu, ourLat, sxLat;
+    QList<double> ourStart, ourReady, sxStart, ourRss, sxRss, ourCpu, sxCpu, ourLat, sxLat, ourWake,
+        sxWake, ourWakeTotal, sxWakeTotal;
+    QMap<QString, qint64> ourThreads; // of the last round
     int ourMissed = 0, sxMissed = 0, ourTwice = 0, sxTwice = 0;
 
     for (int run = 0; run < runs; ++run) {
@@ -334,12 +386,22 @@ int main(int argc, char *argv[])
         ourRss << rssMb(x.app()->processId());
         sxRss << rssMb(sx.processId());
 
-        // Idle CPU, both at once.
+        // Idle CPU and wakeups, both at once. This process only sleeps meanwhile, so that
+        // nothing here wakes either program.
         if (idleSeconds > 0) {
-            const double a0 = cpuSeconds(x.app()->processId()), b0 = cpuSeconds(sx.processId());
+            const qint64 ourPid = x.app()->processId(), sxPid = sx.processId();
+            const double a0 = cpuSeconds(ourPid), b0 = cpuSeconds(sxPid);
+            const QMap<QString, qint64> w0 = threadSwitches(ourPid), v0 = threadSwitches(sxPid);
             QThread::sleep(idleSeconds);
-            ourCpu << 100.0 * (cpuSeconds(x.app()->processId()) - a0) / idleSeconds;
-            sxCpu << 100.0 * (cpuSeconds(sx.processId()) - b0) / idleSeconds;
+            ourThreads = switchesBetween(w0, threadSwitches(ourPid));
+            const qint64 w = total(ourThreads);
+            const qint64 v = total(switchesBetween(v0, threadSwitches(sxPid)));
+            ourCpu << 100.0 * (cpuSeconds(ourPid) - a0) / idleSeconds;
+            sxCpu << 100.0 * (cpuSeconds(sxPid) - b0) / idleSeconds;
+            ourWake << double(w) / idleSeconds;
+            sxWake << double(v) / idleSeconds;
+            ourWakeTotal << double(w);
+            sxWakeTotal << double(v);
         }
 
         // Latency: one press answered by both.
@@ -407,9 +469,18 @@ int main(int argc, char *argv[])
              "target < 400 ms (ours)");
     printRow("start-up to first hotkey served", stats(ourReady), stats(sxStart), "ms", "");
     printRow("resident memory after start-up", stats(ourRss), stats(sxRss), "MB", "target < 40 MB");
-    if (idleSeconds > 0)
+    if (idleSeconds > 0) {
         printRow(qPrintable(QStringLiteral("CPU over %1 s idle").arg(idleSeconds)), stats(ourCpu),
                  stats(sxCpu), "%", "target < 0.1 % of a core");
+        printRow("wakeups per second at rest", stats(ourWake), stats(sxWake), "/s",
+                 "target 0 wakeups over 60 s");
+        printRow(qPrintable(QStringLiteral("wakeups over %1 s at rest").arg(idleSeconds)),
+                 stats(ourWakeTotal), stats(sxWakeTotal), "", "");
+        std::printf("  ours by thread, last round:");
+        for (auto it = ourThreads.begin(); it != ourThreads.end(); ++it)
+            std::printf(" %s: %lld;", qPrintable(it.key()), it.value());
+        std::printf("\n");
+    }
     printRow("key press to action started", stats(ourLat), stats(sxLat), "ms",
              "target: below sxhkd's");
     const Stats hs = stats(hugeStart), hr = stats(hugeRss), os = stats(ourStart);

@@ -33,10 +33,15 @@ HotkeyMonitor::Decision HotkeyMonitor::tick(const platform::KeyState &state, con
 
     // Seen up clears the latch whatever follows, so that no early stop below can leave a
     // released key unable to fire.
+    bool anyDown = false;
     for (int i = 0; i < watchedKeyCount; ++i) {
         if (!state[keys[i].scanCode])
             m_fired.reset(i);
+        else
+            anyDown = true;
     }
+    d.rest = !anyDown && !state[scancode::LControl] && !state[scancode::RControl] &&
+             !state[scancode::LShift] && !state[scancode::RShift];
 
     const std::uint8_t f7 = state[scancode::F7];
     if (!f7) {

@@ -37,6 +37,10 @@ constexpr int watchedKeyCount = 48;
 /// Latches and early stops: every tick first clears the latch of each key it sees up, even
 /// when it then stops at the count or the modifiers. A tick that stops early sets no latch,
 /// so a key held while the combination is incomplete fires as soon as it is complete.
+///
+/// Resting: a tick that sees no watched key and no Ctrl or Shift down or pressed since says
+/// so in Decision::rest. Every latch is clear then, so no tick is needed until the device
+/// reports the next press; a caller that stops ticking there misses nothing.
 class HotkeyMonitor
 {
 public:
@@ -44,6 +48,7 @@ public:
     {
         bool openPrompt = false; ///< call qlauncher_Click first
         QStringList keys;        ///< then check() with each name, in this order
+        bool rest = false;       ///< nothing watched is down: no tick until the next press
     };
 
     /// @p s is the entry count text; "0", "" or anything that is not a count stops before

@@ -73,7 +73,10 @@ public:
 
     // --- hotkey monitor -----------------------------------------------------------------
     bool init_DI(QString *error);
+    /// Reads a snapshot and makes the monitor's calls. Stops Timer1 when the monitor says
+    /// the keys are at rest; a press reported by the device starts it again.
     void Timer1_Timer();
+    /// Runs while a watched key or modifier is held; started by Form_Load.
     QTimer Timer1;
 
     // --- windows this one opens ----------------------------------------------------------
@@ -128,6 +131,8 @@ private:
     void restoreWindowState();
     void minimise();
     void keyboardFailed(const QString &why);
+    /// A press: ticks at once and keeps ticking until the keys are at rest.
+    void wakeTick();
     void Form_Unload(bool &Cancel);
     void buildMenus();
     void setupTrayMenu();

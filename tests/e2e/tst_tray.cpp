@@ -48,7 +48,8 @@ bool clickIcon(E2eSession &x, const QStringList &clickArgs)
 
 } // namespace
 
-/// A StatusNotifierWatcher with a host registered, as a panel of that kind provides.
+/// A StatusNotifierWatcher with a host registered (or one to come), as a panel of that kind
+/// provides.
 class FakeWatcher : public QDBusAbstractAdaptor
 {
     Q_OBJECT
@@ -58,11 +59,12 @@ class FakeWatcher : public QDBusAbstractAdaptor
     Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
 public:
     explicit FakeWatcher(QObject *parent) : QDBusAbstractAdaptor(parent) {}
-    bool hostRegistered() const { return true; }
+    bool hostRegistered() const { return m_host; }
     int protocolVersion() const { return 0; }
     QStringList items() const { return m_items; }
     QStringList m_items;
     QString m_lastSender;
+    bool m_host = true;
 
 public slots:
     void RegisterStatusNotifierItem(const QString &service, const QDBusMessage &msg)
@@ -169,6 +171,31 @@ private slots:
         QTest::qWait(500);
         QVERIFY(!popupVisible(x));
         QCOMPARE(x.app()->state(), QProcess::Running);
+    }
+
+    void statusNotifierHostRegisteringLater()
+    {
+        E2eSession::Options o;
+        o.tray = false;
+        E2eSession x(o);
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        QDBusConnection bus = QDBusConnection::connectToBus(
+            x.environment().value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")),
+            QStringLiteral("e2e-later"));
+        QVERIFY(bus.isConnected());
+        QObject root;
+        auto *watcher = new FakeWatcher(&root);
+        watcher->m_host = false;
+        QVERIFY(bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &root));
+        QVERIFY(bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+
+        QVERIFY2(x.startApp(), qPrintable(x.error()));
+        QTest::qWait(1500);
+        QVERIFY(watcher->m_items.isEmpty());
+        // The panel's host comes up with the watcher already running.
+        watcher->m_host = true;
+        emit watcher->StatusNotifierHostRegistered();
+        QTRY_COMPARE_WITH_TIMEOUT(watcher->m_items.size(), 1, 5000);
     }
 };
 

@@ -61,6 +61,8 @@ private slots:
     void ticks();
     void allWatchedKeysInTableOrder();
     void scriptedTapIsSeenOnce();
+    void rest_data();
+    void rest();
 };
 
 void TstHotkeyMonitor::watchedKeyTable()
@@ -267,6 +269,45 @@ void TstHotkeyMonitor::scriptedTapIsSeenOnce()
     kb.tap(scanCodeByName("n"));
     QVERIFY(kb.readState(state, &error));
     QCOMPARE(monitor.tick(state, "1").keys, QStringList{"n"});
+}
+
+void TstHotkeyMonitor::rest_data()
+{
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<bool>("rest");
+
+    QTest::newRow("nothing down") << "1"
+                                  << "" << true;
+    QTest::newRow("only unwatched keys down") << "1"
+                                              << "LAlt+RWin+KP1+Space+Enter" << true;
+    QTest::newRow("LCtrl held") << "1"
+                                << "LCtrl" << false;
+    QTest::newRow("RCtrl held") << "1"
+                                << "RCtrl" << false;
+    QTest::newRow("LShift held") << "1"
+                                 << "LShift" << false;
+    QTest::newRow("RShift held") << "1"
+                                 << "RShift" << false;
+    QTest::newRow("modifier tapped") << "1"
+                                     << "RShift~" << false;
+    QTest::newRow("first watched key held") << "1"
+                                            << "a" << false;
+    QTest::newRow("last watched key held") << "1"
+                                           << "F12" << false;
+    QTest::newRow("F7 held, no entries") << ""
+                                         << "F7" << false;
+    QTest::newRow("watched key tapped, count 0") << "0"
+                                                 << "n~" << false;
+}
+
+void TstHotkeyMonitor::rest()
+{
+    QFETCH(QString, count);
+    QFETCH(QString, keys);
+    QFETCH(bool, rest);
+    HotkeyMonitor monitor;
+    QCOMPARE(monitor.tick(parseTick(keys).state, count).rest, rest);
 }
 
 QTEST_GUILESS_MAIN(TstHotkeyMonitor)

@@ -1,12 +1,15 @@
 // The main window on the offscreen platform with fake platform services: start-up order and
 // its failure, the notification icon record, the resize and close rules, exit, the layout,
-// the menus, the tray event codes, and the hotkey tick wired to the launcher.
+// the menus, the tray event codes, and the hotkey tick wired to the launcher, resting while
+// no key is held.
 
 #include "entries/ini.h"
 #include "launch/hotkeymonitor.h"
 #include "mainwindow/form1.h"
 #include "platform/fake/fakeplatform.h"
 #include "prompt/form2.h"
+
+#include "../keyboard/keynames.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -295,6 +298,57 @@ private slots:
         QCOMPARE(h.fp.dialogs->messages.size(), 1);
         QCOMPARE(h.ended, 1);
         QVERIFY(!h.form->Timer1.isActive());
+    }
+
+    // Steps: "+key" press, "-key" release, "~key" tap; "," lets the event loop deliver the
+    // device's signals; "." is a timer tick, which a stopped Timer1 does not make.
+    void tickRestsBetweenPresses_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("launches");
+        QTest::addColumn<bool>("ticking");
+
+        QTest::newRow("nothing held: the tick stops") << "." << 0 << false;
+        QTest::newRow("a press after the stop ticks at once and keeps ticking")
+            << ". +LCtrl +LShift +n ," << 1 << true;
+        QTest::newRow("a held combination fires once")
+            << "+LCtrl +LShift +n , . . +LAlt , ." << 1 << true;
+        QTest::newRow("held modifiers keep the tick") << "+LCtrl +RShift , . ." << 0 << true;
+        QTest::newRow("an unwatched key held lets it stop") << "+LAlt , ." << 0 << false;
+        QTest::newRow("all keys up: the tick stops again")
+            << "+LCtrl +LShift +n , . -n -LShift -LCtrl ." << 1 << false;
+        QTest::newRow("a tap while the tick is stopped is caught")
+            << ". ~LCtrl ~LShift ~n ," << 1 << false;
+        QTest::newRow("pressed again after a stop fires again")
+            << "+LCtrl +LShift +n , -n -LShift -LCtrl . +LCtrl +LShift +n ," << 2 << true;
+    }
+
+    void tickRestsBetweenPresses()
+    {
+        QFETCH(QString, steps);
+        QFETCH(int, launches);
+        QFETCH(bool, ticking);
+        Harness h(threeEntries);
+        QVERIFY(h.form->Form_Load());
+        fake::ScriptedKeyboard &kb = *h.fp.keyboard;
+        for (const QString &step : steps.split(QLatin1Char(' '))) {
+            const int key = scanCodeByName(step.mid(1));
+            if (step == QLatin1String(",")) {
+                QCoreApplication::processEvents();
+            } else if (step == QLatin1String(".")) {
+                QCoreApplication::processEvents();
+                if (h.form->Timer1.isActive())
+                    h.form->Timer1_Timer();
+            } else if (step.startsWith(QLatin1Char('+'))) {
+                kb.press(key);
+            } else if (step.startsWith(QLatin1Char('-'))) {
+                kb.release(key);
+            } else {
+                kb.tap(key);
+            }
+        }
+        QCOMPARE(int(h.fp.shell->calls.size()), launches);
+        QCOMPARE(h.form->Timer1.isActive(), ticking);
     }
 
     void checkOpensEveryMatchingEntryThroughTheLaunchRule()

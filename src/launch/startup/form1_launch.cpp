@@ -43,7 +43,7 @@ bool Form1::Form_Load()
     // Once the event loop has run the start-up's queued work (the icon's embedding among it).
     QTimer::singleShot(0, this, [] { platform::releaseFreedMemory(); });
 
-    connect(&keyboard(), &platform::KeyboardDevice::keyPressed, this, &Form1::Timer1_Timer,
+    connect(&keyboard(), &platform::KeyboardDevice::keyPressed, this, &Form1::wakeTick,
             Qt::QueuedConnection);
     connect(&keyboard(), &platform::KeyboardDevice::failed, this, &Form1::keyboardFailed);
     // The entry file is shared with other programs and text editors: the list follows it.
@@ -69,10 +69,23 @@ void Form1::Timer1_Timer()
         return;
     }
     const HotkeyMonitor::Decision d = m_monitor.tick(state, s);
+    // At rest the program sleeps until the device reports a press.
+    if (d.rest)
+        Timer1.stop();
     if (d.openPrompt)
         qlauncher_Click();
     for (const QString &k : d.keys)
         check(k);
+}
+
+void Form1::wakeTick()
+{
+    if (m_keyboardFailed)
+        return;
+    // The tick follows the keys while they are held: releases come with no signal.
+    if (!Timer1.isActive())
+        Timer1.start();
+    Timer1_Timer();
 }
 
 void Form1::keyboardFailed(const QString &why)

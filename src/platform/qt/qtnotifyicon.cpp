@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
@@ -39,16 +40,26 @@ bool statusNotifierHostPresent()
 
 /// The icon through QSystemTrayIcon. Qt settles once per process, when the first icon is
 /// made, on a StatusNotifierItem host or an XEmbed tray; so the QSystemTrayIcon is made only
-/// once a tray of either kind is present, and until then the desktop is watched for one.
+/// once a tray of either kind is present, and until then the desktop is watched for one: the
+/// root window for an XEmbed tray, the bus for a StatusNotifierItem host. Nothing is polled,
+/// so a program waiting for a tray sleeps until one comes.
 class QtNotifyIcon : public QObject, public NotifyIcon
 {
+    Q_OBJECT
 public:
     QtNotifyIcon()
     {
-        m_poll.setInterval(1000);
-        connect(&m_poll, &QTimer::timeout, this, &QtNotifyIcon::tryCreate);
-        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
             m_xembed = std::make_unique<X11TrayProbe>();
+            if (m_xembed->descriptor() >= 0) {
+                m_trayEvents =
+                    new QSocketNotifier(m_xembed->descriptor(), QSocketNotifier::Read, this);
+                // Left on for good: what the root window reports is read as it comes, and
+                // nothing piles up unread on the connection.
+                connect(m_trayEvents, &QSocketNotifier::activated, this,
+                        &QtNotifyIcon::readTrayEvents);
+            }
+        }
     }
 
     bool Shell_NotifyIconA(int message, const NotifyIconData &data) override
@@ -58,14 +69,14 @@ public:
             m_wanted = true;
             tryCreate();
             if (!m_icon) {
-                m_poll.start();
                 watchDBus();
+                if (m_trayEvents)
+                    readTrayEvents();
             }
             return m_icon != nullptr;
         }
         if (message == NimDelete) {
             m_wanted = false;
-            m_poll.stop();
             if (m_icon) {
                 m_icon->hide();
                 delete m_icon;
@@ -87,6 +98,16 @@ public:
 private:
     bool xembedPresent() const { return m_xembed && m_xembed->present(); }
 
+    void readTrayEvents()
+    {
+        // Asking for the selection's owner may read further events along with the reply;
+        // the notifier would not report those, so they are looked at here.
+        while (m_xembed->readEvents())
+            tryCreate();
+        if (m_xembed->lost())
+            m_trayEvents->setEnabled(false);
+    }
+
     void watchDBus()
     {
         if (m_dbusWatcher)
@@ -100,8 +121,13 @@ private:
             // The host registers with the watcher just after the watcher appears.
             QTimer::singleShot(200, this, &QtNotifyIcon::tryCreate);
         });
+        // A host that registers with a watcher already running.
+        bus.connect(QString::fromLatin1(watcherService), QStringLiteral("/StatusNotifierWatcher"),
+                    QStringLiteral("org.kde.StatusNotifierWatcher"),
+                    QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(tryCreate()));
     }
 
+private slots:
     void tryCreate()
     {
         if (!m_wanted || m_icon)
@@ -109,7 +135,6 @@ private:
         const bool sni = statusNotifierHostPresent();
         if (!sni && !xembedPresent())
             return;
-        m_poll.stop();
         m_translator = TrayEventTranslator(sni ? TrayEventTranslator::Host::StatusNotifier
                                                : TrayEventTranslator::Host::XEmbed,
                                            QApplication::doubleClickInterval());
@@ -130,6 +155,7 @@ private:
         }
     }
 
+private:
     void activated(QSystemTrayIcon::ActivationReason reason)
     {
         using A = TrayEventTranslator::Activation;
@@ -161,7 +187,7 @@ private:
     bool m_wanted = false;
     QPointer<QSystemTrayIcon> m_icon;
     QPointer<QMenu> m_menu;
-    QTimer m_poll;
+    QSocketNotifier *m_trayEvents = nullptr; ///< only on X11
     QDBusServiceWatcher *m_dbusWatcher = nullptr;
     std::unique_ptr<X11TrayProbe> m_xembed; ///< only on X11
     TrayEventTranslator m_translator;
@@ -180,3 +206,5 @@ std::unique_ptr<NotifyIcon> createNotifyIcon()
 }
 
 } // namespace platform
+
+#include "qtnotifyicon.moc"
