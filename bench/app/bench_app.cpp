@@ -35,14 +35,7 @@ namespace {
 
 double rssMb(qint64 pid)
 {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
+    return procMb(pid, "status", "VmRSS");
 }
 
 double cpuSeconds(qint64 pid)
@@ -141,14 +134,7 @@ QString writeStampScript(const E2eSession &x, const QString &tag)
 
 double pssMb(qint64 pid)
 {
-    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("Pss:"))
-            return line.mid(4).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
+    return procMb(pid, "smaps_rollup", "Pss");
 }
 
 struct RestFigures

@@ -13,6 +13,7 @@
 #include "platform/profile.h"
 
 #ifdef DUDUD_WITH_PROGRAM
+#include "benchfigures.h"
 #include "harness.h"
 
 #include <QThread>
@@ -90,14 +91,7 @@ void reportMb(const char *what, const std::vector<double> &mb, double target)
 #ifdef DUDUD_WITH_PROGRAM
 double rssMb(qint64 pid)
 {
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
+    return procMb(pid, "status", "VmRSS");
 }
 
 /// The real program started with @p file under its own X server with a tray, resident
