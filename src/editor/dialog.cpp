@@ -201,9 +201,8 @@ void Dialog::OKButton_Click()
     // changed since the list was loaded.
     EntryTables &tables = m_host.entryTables();
     const QString path = entryFilePath();
-    if (m_host.refreshEntries() && !addMode && edit_index != 0 &&
-        !(tables.entry(edit_index) == m_loaded)) {
-        edit_index = tables.find(m_loaded);
+    if (m_host.refreshEntries() && !addMode && edit_index != 0) {
+        edit_index = tables.find(m_loaded, edit_index);
         if (edit_index == 0) {
             m_host.dialogs().messageBox(this, entries::entryGoneMessage(path),
                                         platform::MbOk | platform::MbIconStop);

@@ -52,8 +52,10 @@ entries::EntryValues EntryTables::entry(int n) const
     return {Action.value(n - 1), Hotkey.value(n - 1), Keyword.value(n - 1)};
 }
 
-int EntryTables::find(const entries::EntryValues &e) const
+int EntryTables::find(const entries::EntryValues &e, int near) const
 {
+    if (near >= 1 && near <= count() && entry(near) == e)
+        return near;
     const int n = qMin(count(), int(qMin(Action.size(), qMin(Hotkey.size(), Keyword.size()))));
     for (int i = 0; i < n; ++i) {
         if (Action.at(i) == e.action && Hotkey.at(i) == e.hotkey && Keyword.at(i) == e.keyword)

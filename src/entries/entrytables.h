@@ -28,8 +28,9 @@ public:
 
     /// Entry @p n (1-based, one of the entries) as the tables hold it.
     entries::EntryValues entry(int n) const;
-    /// The first entry equal to @p e in all three values, 1-based; 0 when none is.
-    int find(const entries::EntryValues &e) const;
+    /// The entry equal to @p e in all three values, 1-based: @p near itself when it is one,
+    /// else the first; 0 when none is. Finds an entry again after the file changed.
+    int find(const entries::EntryValues &e, int near = 0) const;
     /// Whether both hold the same entries (the count text aside, which the check procedures
     /// may have turned from "" into "0").
     bool sameEntries(const EntryTables &other) const;

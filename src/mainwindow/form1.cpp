@@ -172,7 +172,7 @@ bool Form1::reloadIfChanged()
         return false;
     const int row = selectedRow();
     const entries::EntryValues selected = row ? tables.entry(row) : entries::EntryValues();
-    const int moved = row ? now.find(selected) : 0;
+    const int moved = row ? now.find(selected, row) : 0;
     reload(moved ? moved : row);
     return true;
 }

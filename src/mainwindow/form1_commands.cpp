@@ -52,7 +52,7 @@ void Form1::Remove_Click()
     // The file may have changed meanwhile: what is removed, and what moves down in its place,
     // comes from the file as it is now.
     reloadIfChanged();
-    const int n = tables.entry(selected) == shown ? selected : tables.find(shown);
+    const int n = tables.find(shown, selected);
     const QString path = entryFilePath();
     if (n == 0) {
         dialogs().messageBox(this, entries::entryGoneMessage(path),
