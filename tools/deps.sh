@@ -12,6 +12,12 @@ DUDUD_PACKAGES=(
 DUDUD_TEST_PACKAGES=(
     xdotool x11-xserver-utils desktop-file-utils appstream lintian dpkg-dev file man-db
 )
+# Each test suite with needs of its own lists them in tools/deps.d/NAME.sh, adding to
+# DUDUD_TEST_PACKAGES.
+for _dudud_deps in "$(dirname "${BASH_SOURCE[0]}")"/deps.d/*.sh; do
+    [ -e "$_dudud_deps" ] && . "$_dudud_deps"
+done
+unset _dudud_deps
 
 dudud_missing_packages() {
     local missing=() p

@@ -160,8 +160,7 @@ private slots:
         QVERIFY2(showMainWindow(x), qPrintable(x.error()));
         const QString w = x.visibleWindows(mainTitle).first();
         QTRY_VERIFY_WITH_TIMEOUT(managed(x, w), 3000);
-        for (QString &a : minimise)
-            a = a.arg(w);
+        minimise.replaceInStrings(QStringLiteral("%1"), w);
         x.xdotool(minimise);
         QTRY_VERIFY_WITH_TIMEOUT(x.visibleWindows(mainTitle).isEmpty(), 3000);
         // Still gone a while later: not mapped again, not left in the window manager's list.
