@@ -13,13 +13,21 @@
 #include "ui/programicon.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
     // Commands need no display: they run before any window system is asked for.
-    if (argc > 1) {
-        QCoreApplication core(argc, argv);
-        return commandline::run(core.arguments().mid(1), QCoreApplication::applicationFilePath());
+    std::optional<commandline::Request> request;
+    {
+        QStringList args;
+        for (int i = 1; i < argc; ++i)
+            args << QString::fromLocal8Bit(argv[i]);
+        request = commandline::launcherRequest(args);
+        if (!request) {
+            QCoreApplication core(argc, argv);
+            return commandline::run(args, QCoreApplication::applicationFilePath());
+        }
     }
 
     QApplication app(argc, argv);
@@ -28,7 +36,7 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
-    if (instance.otherCopyRunning())
+    if (instance.handOver(*request))
         return 0;
     instance.listen();
 
@@ -47,9 +55,12 @@ int main(int argc, char *argv[])
     // SIGTERM and SIGINT leave like Exit, so no dead icon stays in the tray.
     platform::onTerminationRequest(&form1, [&form1] { form1.exit1(); });
 
-    QObject::connect(&instance, &SingleInstance::showRequested, &form1, &Form1::mwindow_Click);
+    QObject::connect(&instance, &SingleInstance::requested, &form1, &Form1::requested);
 
     if (!form1.Form_Load())
         return 1;
+    // Started by --prompt or --hotkey with no copy running: this copy does it itself.
+    if (request->kind != commandline::Request::Show)
+        QTimer::singleShot(0, &form1, [&form1, r = *request] { form1.requested(r); });
     return app.exec();
 }

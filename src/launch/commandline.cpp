@@ -1,5 +1,6 @@
 #include "launch/commandline.h"
 
+#include "editor/rules/editorrules.h"
 #include "entries/ini.h"
 #include "platform/keyboard.h"
 
@@ -38,6 +39,45 @@ QString execQuoted(const QString &program)
 }
 } // namespace
 
+QByteArray Request::message() const
+{
+    switch (kind) {
+    case Prompt:
+        return "prompt";
+    case Hotkey:
+        return "hotkey " + key.toUtf8();
+    case Show:
+        break;
+    }
+    return "show";
+}
+
+std::optional<Request> Request::fromMessage(const QByteArray &line)
+{
+    const QByteArray m = line.trimmed();
+    if (m == "show")
+        return Request{};
+    if (m == "prompt")
+        return Request{Prompt, {}};
+    if (m.startsWith("hotkey "))
+        return launcherRequest({QStringLiteral("--hotkey"), QString::fromUtf8(m.mid(7))});
+    return std::nullopt;
+}
+
+std::optional<Request> launcherRequest(const QStringList &args)
+{
+    if (args.isEmpty())
+        return Request{};
+    if (args == QStringList{QStringLiteral("--prompt")})
+        return Request{Request::Prompt, {}};
+    if (args.size() == 2 && args.first() == QLatin1String("--hotkey")) {
+        const int index = editor::hotkeyIndexOf(args.at(1));
+        if (index > 0)
+            return Request{Request::Hotkey, editor::hotkeyChoices().at(index)};
+    }
+    return std::nullopt;
+}
+
 QString versionText()
 {
     return QStringLiteral("Dudud Adadadiz 1.00");
@@ -60,11 +100,17 @@ QString keyboardSourceName()
 QString usage(const QString &entryFile, const QString &keyboardSource)
 {
     return QStringLiteral(
-               "Usage: dudud-adadadiz [--help | --version | --autostart on|off]\n"
+               "Usage: dudud-adadadiz [--prompt | --hotkey KEY | --help | --version |\n"
+               "                       --autostart on|off]\n"
                "\n"
                "Without an option the launcher starts in the tray: Ctrl+Shift+key opens the\n"
-               "entries with that hotkey, F7 opens the keyword prompt.\n"
+               "entries with that hotkey, F7 opens the keyword prompt. When it runs already,\n"
+               "its main window comes up.\n"
                "\n"
+               "  --prompt          open the keyword prompt of the running launcher (started\n"
+               "                    first if none runs), as F7 does\n"
+               "  --hotkey KEY      open the entries with hotkey KEY (1-0, A-Z, F1-F12), as\n"
+               "                    Ctrl+Shift+KEY does\n"
                "  --help            this text, then ends\n"
                "  --version         the version, then ends\n"
                "  --autostart on    start the launcher at login (%1)\n"

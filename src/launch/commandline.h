@@ -1,11 +1,39 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 /// The program's command line. Without arguments the program starts as a launcher; every
 /// argument is a command that runs without a display and ends the program.
 namespace commandline {
+
+/// What a start asks of the running copy, or of the launcher it becomes when none runs.
+struct Request
+{
+    enum Kind
+    {
+        Show,   ///< no argument: the main window
+        Prompt, ///< --prompt: the keyword prompt, as F7
+        Hotkey  ///< --hotkey KEY: the entries with hotkey KEY, as Ctrl+Shift+KEY
+    };
+    Kind kind = Show;
+    QString key; ///< for Hotkey: the key's name as the hotkey list writes it ("N", "5", "F7")
+
+    /// One line of the single-copy channel: "show", "prompt" or "hotkey KEY".
+    QByteArray message() const;
+    /// The request a message carries; nullopt for anything else.
+    static std::optional<Request> fromMessage(const QByteArray &line);
+
+    bool operator==(const Request &) const = default;
+};
+
+/// The request in @p args (the arguments after the program's name): Show for none, Prompt
+/// for "--prompt", Hotkey for "--hotkey KEY" with KEY a hotkey of the list in any case.
+/// nullopt for every other command line, which run() handles.
+std::optional<Request> launcherRequest(const QStringList &args);
 
 /// "Dudud Adadadiz 1.00".
 QString versionText();

@@ -17,6 +17,9 @@ class QAction;
 class Form2;
 class Dialog;
 class frmAbout;
+namespace commandline {
+struct Request;
+}
 
 /// The main window: owns the shared state (`s`, the entry tables, `Modi`, the keyboard
 /// device, the notification icon record) and the procedures the other windows call.
@@ -43,8 +46,9 @@ public:
     QTreeView *ListView1 = nullptr;
 
     // --- start-up and shutdown ----------------------------------------------------------
-    /// The whole start-up. Returns false when the program must end (the keyboard device
-    /// failed; the user has been told).
+    /// The whole start-up. A keyboard device that cannot be had is told once, and the program
+    /// runs on without hotkeys: the tray, the windows, --prompt and --hotkey still work.
+    /// Returns true once started.
     bool Form_Load();
     /// Removes the notification icon and ends the program at once.
     void exit1();
@@ -106,6 +110,8 @@ public:
 public slots:
     // form1_prompt.cpp
     void qlauncher_Click();
+    // launch/startup/form1_launch.cpp: what a later start (or this one's command line) asks
+    void requested(const commandline::Request &request);
     // traydispatch.cpp
     void Form_MouseMove(int code);
     void mwindow_Click();
@@ -128,6 +134,7 @@ protected:
 
 private:
     void Form_Resize();
+    void checkFrameLater(int times);
     void restoreWindowState();
     void minimise();
     void keyboardFailed(const QString &why);

@@ -39,15 +39,17 @@ struct Running
     QString otherWindow;
     bool up = false;
 
-    Running()
+    /// With @p startLater, the program is started with those arguments once the other
+    /// application has the focus; otherwise before it.
+    explicit Running(const QStringList &startLater = {})
     {
         if (!x.ok())
             return;
         x.writeLoggingScript(QStringLiteral("notes.sh"), QStringLiteral("notes"));
         x.writeEntryFile(
             "[count]\nc=1\n[1]\nAction=" + x.path(QStringLiteral("notes.sh")).toUtf8() +
-            "\nHotkey=\nKeyword=notes\n");
-        if (!x.startApp())
+            "\nHotkey=N\nKeyword=notes\n");
+        if (startLater.isEmpty() && !x.startApp())
             return;
         other.setProcessEnvironment(x.environment());
         other.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--other-window")});
@@ -61,6 +63,18 @@ struct Running
             return;
         otherWindow = x.visibleWindows(QStringLiteral("other")).first();
         up = x.activate(otherWindow);
+        if (up && !startLater.isEmpty()) {
+            x.setAppCommand(QStringList{x.path(QStringLiteral("dudud-adadadiz"))} + startLater);
+            up = x.startApp();
+        }
+    }
+    /// Runs the program again with @p args, as a key binding of the desktop would.
+    bool again(const QStringList &args)
+    {
+        QProcess second;
+        second.setProcessEnvironment(x.environment());
+        second.start(x.path(QStringLiteral("dudud-adadadiz")), args);
+        return second.waitForFinished(10000) && second.exitCode() == 0;
     }
     ~Running()
     {
@@ -92,6 +106,37 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(titled(r.x).prompts.isEmpty(), 2000);
         QTest::qWait(300);
         QCOMPARE(r.x.logLines().size(), 1);
+    }
+
+    void commandLineHandsOverToTheRunningCopy_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("startsTheProgram");
+        QTest::newRow("--prompt, running") << QStringList{"--prompt"} << false;
+        QTest::newRow("--prompt, none running") << QStringList{"--prompt"} << true;
+        QTest::newRow("--hotkey, running") << QStringList{"--hotkey", "n"} << false;
+    }
+
+    void commandLineHandsOverToTheRunningCopy()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, startsTheProgram);
+        Running r(startsTheProgram ? args : QStringList());
+        QVERIFY2(r.up, qPrintable(r.x.error()));
+        if (!startsTheProgram)
+            QVERIFY(r.again(args));
+        if (args.first() == QLatin1String("--prompt")) {
+            QTRY_COMPARE_WITH_TIMEOUT(titled(r.x).prompts.size(), 1, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(r.x.focusedWindow(), titled(r.x).prompts.first(), 2000);
+            r.x.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
+                         QStringLiteral("notes")});
+            r.x.chord({E2eSession::KeyReturn}, 30);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(r.x.logLines(), QStringList{QStringLiteral("notes")}, 3000);
+        QTest::qWait(300);
+        QCOMPARE(r.x.logLines().size(), 1);
+        // One copy: the main window was not asked for, and the second start ended.
+        QVERIFY(r.x.visibleWindows(QStringLiteral("ZIZI Dudud Adadadiz")).isEmpty());
     }
 
     void anUnknownKeywordShowsTheMessageWithThePromptHidden()

@@ -4,6 +4,7 @@
 // no key is held.
 
 #include "entries/ini.h"
+#include "launch/commandline.h"
 #include "launch/hotkeymonitor.h"
 #include "mainwindow/form1.h"
 #include "platform/fake/fakeplatform.h"
@@ -112,19 +113,27 @@ private slots:
         QVERIFY(h.form->isVisible());
     }
 
-    void keyboardFailureAtStartUpIsReportedAndNoIconIsAdded()
+    void withoutAKeyboardTheProgramRunsOnAndTakesRequests()
     {
         Harness h(threeEntries);
         h.fp.keyboard->failAcquireWith = QStringLiteral("Cannot read the keyboard: because.");
-        QVERIFY(!h.form->Form_Load());
+        QVERIFY(h.form->Form_Load());
         QCOMPARE(h.fp.dialogs->messages.size(), 1);
         QCOMPARE(h.fp.dialogs->messages[0].text,
                  QStringLiteral("Cannot read the keyboard: because."));
         QCOMPARE(h.fp.dialogs->messages[0].caption, QStringLiteral("Dudud Adadadiz"));
-        QVERIFY(h.fp.notifyIcon->messages.isEmpty());
+        QCOMPARE(h.fp.notifyIcon->messages, QList<int>{platform::NimAdd});
+        QCOMPARE(h.form->ListView1->model()->rowCount(), 3);
         QVERIFY(!h.form->Timer1.isActive());
-        // The entries were not loaded: the device comes first.
-        QCOMPARE(h.form->ListView1->model()->rowCount(), 0);
+        QCOMPARE(h.ended, 0);
+        // What --hotkey and --prompt hand over still works.
+        h.form->requested({commandline::Request::Hotkey, QStringLiteral("F5")});
+        QCOMPARE(h.fp.shell->log(), QStringList{QStringLiteral("url:http://example.com")});
+        h.form->requested({commandline::Request::Prompt, {}});
+        QVERIFY(h.form->prompt() && h.form->prompt()->isVisible());
+        h.form->requested({});
+        QVERIFY(h.form->isVisible());
+        QCOMPARE(h.fp.dialogs->messages.size(), 1);
     }
 
     void closeBoxMinimisesAndHides()
@@ -272,19 +281,7 @@ private slots:
         QCOMPARE(h.fp.shell->log(), QStringList{QStringLiteral("url:http://example.com")});
     }
 
-    void keyboardReadFailureIsReportedAndEnds()
-    {
-        Harness h;
-        QVERIFY(h.form->Form_Load());
-        h.fp.keyboard->failReadWith = QStringLiteral("The keyboard is gone.");
-        h.form->Timer1_Timer();
-        QCOMPARE(h.fp.dialogs->messages.size(), 1);
-        QCOMPARE(h.fp.dialogs->messages[0].text, QStringLiteral("The keyboard is gone."));
-        QCOMPARE(h.fp.notifyIcon->messages.last(), int(platform::NimDelete));
-        QCOMPARE(h.ended, 1);
-    }
-
-    void keyboardLostWhileRunningIsReportedOnce()
+    void keyboardLostWhileRunningIsReportedOnceAndTheProgramRunsOn()
     {
         Harness h;
         QVERIFY(h.form->Form_Load());
@@ -296,7 +293,9 @@ private slots:
         h.fp.keyboard->tap(0x31);
         QTest::qWait(400);
         QCOMPARE(h.fp.dialogs->messages.size(), 1);
-        QCOMPARE(h.ended, 1);
+        QCOMPARE(h.fp.dialogs->messages[0].text, QStringLiteral("The keyboard is gone."));
+        QCOMPARE(h.fp.notifyIcon->messages.last(), int(platform::NimAdd));
+        QCOMPARE(h.ended, 0);
         QVERIFY(!h.form->Timer1.isActive());
     }
 

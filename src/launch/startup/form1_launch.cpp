@@ -1,6 +1,7 @@
 #include "mainwindow/form1.h"
 
 #include "entries/ini.h"
+#include "launch/commandline.h"
 #include "platform/dialogs.h"
 #include "platform/keyboard.h"
 #include "platform/process.h"
@@ -17,11 +18,8 @@ Q_DECLARE_LOGGING_CATEGORY(lcTray)
 
 bool Form1::Form_Load()
 {
-    QString error;
-    if (!init_DI(&error)) {
-        dialogs().messageBox(this, error, platform::MbOk | platform::MbIconStop);
-        return false;
-    }
+    QString keyboardError;
+    const bool keyboardOk = init_DI(&keyboardError);
     // A write cut short by a crash may have left its temporary file beside the entry file.
     const platform::SweepResult swept = m_platform.profile->sweepLeftovers(entryFilePath());
     if (!swept.ok)
@@ -43,14 +41,33 @@ bool Form1::Form_Load()
     // Once the event loop has run the start-up's queued work (the icon's embedding among it).
     QTimer::singleShot(0, this, [] { platform::releaseFreedMemory(); });
 
-    connect(&keyboard(), &platform::KeyboardDevice::keyPressed, this, &Form1::wakeTick,
-            Qt::QueuedConnection);
-    connect(&keyboard(), &platform::KeyboardDevice::failed, this, &Form1::keyboardFailed);
     // The entry file is shared with other programs and text editors: the list follows it.
     connect(&m_fileWatcher, &EntryFileWatcher::changed, this, &Form1::reloadIfChanged);
     m_fileWatcher.watch(entryFilePath());
+    if (!keyboardOk) {
+        keyboardFailed(keyboardError);
+        return true;
+    }
+    connect(&keyboard(), &platform::KeyboardDevice::keyPressed, this, &Form1::wakeTick,
+            Qt::QueuedConnection);
+    connect(&keyboard(), &platform::KeyboardDevice::failed, this, &Form1::keyboardFailed);
     Timer1.start();
     return true;
+}
+
+void Form1::requested(const commandline::Request &request)
+{
+    switch (request.kind) {
+    case commandline::Request::Show:
+        mwindow_Click();
+        break;
+    case commandline::Request::Prompt:
+        qlauncher_Click();
+        break;
+    case commandline::Request::Hotkey:
+        check(request.key);
+        break;
+    }
 }
 
 bool Form1::init_DI(QString *error)
@@ -96,8 +113,9 @@ void Form1::keyboardFailed(const QString &why)
         return;
     m_keyboardFailed = true;
     Timer1.stop();
+    // Everything but the hotkeys still works, and the message says how to get them back:
+    // the program runs on.
     dialogs().messageBox(this, why, platform::MbOk | platform::MbIconStop);
-    exit1();
 }
 
 void Form1::exit1()
@@ -127,9 +145,24 @@ void Form1::Form_Resize()
     const QRect sg = scr->geometry();
     const QRect fg = frameGeometry();
     // Until the window manager has framed the window its frame is not known: centre again
-    // once it is.
+    // once it is. The frame's size can become known without a move of the window (its
+    // extents come as a property), so it is also looked at for a while after the show.
     m_centreOnFrame = isVisible() && fg == geometry();
     move(sg.x() + sg.width() / 2 - fg.width() / 2, sg.y() + sg.height() / 2 - fg.height() / 2);
+    if (m_centreOnFrame)
+        checkFrameLater(10);
+}
+
+void Form1::checkFrameLater(int times)
+{
+    QTimer::singleShot(100, this, [this, times] {
+        if (!m_centreOnFrame || !isVisible())
+            return;
+        if (frameGeometry() != geometry())
+            Form_Resize();
+        else if (times > 1)
+            checkFrameLater(times - 1);
+    });
 }
 
 void Form1::minimise()

@@ -20,14 +20,15 @@ QString SingleInstance::socketName()
                QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
 }
 
-bool SingleInstance::otherCopyRunning()
+bool SingleInstance::handOver(const commandline::Request &request)
 {
     QLocalSocket socket;
     socket.connectToServer(socketName());
     if (!socket.waitForConnected(500))
         return false;
-    socket.write("show\n");
+    socket.write(request.message() + '\n');
     socket.waitForBytesWritten(500);
+    // A copy that is busy (a modal message box) still takes the request once it is free.
     socket.waitForReadyRead(500);
     return true;
 }
@@ -45,10 +46,18 @@ bool SingleInstance::listen()
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket *c = m_server->nextPendingConnection()) {
             connect(c, &QLocalSocket::readyRead, this, [this, c] {
-                if (c->readAll().startsWith("show")) {
+                // One line per connection; a line cut short waits for the rest.
+                if (!c->canReadLine()) {
+                    if (c->bytesAvailable() > 256)
+                        c->disconnectFromServer();
+                    return;
+                }
+                const std::optional<commandline::Request> r =
+                    commandline::Request::fromMessage(c->readLine(256));
+                if (r) {
                     c->write("ok\n");
                     c->flush();
-                    emit showRequested();
+                    emit requested(*r);
                 }
                 c->disconnectFromServer();
             });
