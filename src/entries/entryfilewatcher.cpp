@@ -14,16 +14,35 @@ EntryFileWatcher::EntryFileWatcher(QObject *parent) : QObject(parent)
 bool EntryFileWatcher::watch(const QString &path)
 {
     m_path = path;
-    const bool folder = m_watcher.addPath(QFileInfo(path).absolutePath());
-    if (QFileInfo::exists(path))
-        m_watcher.addPath(path);
-    return folder;
+    return follow();
+}
+
+bool EntryFileWatcher::follow()
+{
+    // The file's own watch sees it written, replaced by a rename and removed. Only while it
+    // is missing is the folder watched, for its creation: other files come and go there, and
+    // each would wake the program for nothing.
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (QFileInfo::exists(m_path)) {
+        if (!m_watcher.files().contains(m_path) && m_watcher.addPath(m_path)) {
+            if (m_watcher.directories().contains(folder))
+                m_watcher.removePath(folder);
+            return true;
+        }
+        if (m_watcher.files().contains(m_path))
+            return true;
+    }
+    if (!m_watcher.directories().contains(folder) && !m_watcher.addPath(folder))
+        return false;
+    // Created between the look above and the folder's watch: take the file's own now.
+    if (QFileInfo::exists(m_path) && m_watcher.addPath(m_path))
+        m_watcher.removePath(folder);
+    return true;
 }
 
 void EntryFileWatcher::seen()
 {
     // A file replaced by a rename is a new file: the watch on the old one has ended with it.
-    if (!m_watcher.files().contains(m_path) && QFileInfo::exists(m_path))
-        m_watcher.addPath(m_path);
+    follow();
     m_settle.start();
 }

@@ -6,9 +6,9 @@
 #include <QTimer>
 
 /// Tells when another program (or a text editor) may have changed the entry file. Watches
-/// the file and its folder, so that a file replaced by a rename, removed or created is seen
-/// too; a burst of changes is told once, shortly after it ends. The system tells of changes
-/// itself: nothing is polled.
+/// the file, and its folder while the file is missing, so that a file replaced by a rename,
+/// removed or created is seen too; a burst of changes is told once, shortly after it ends. The
+/// system tells of changes itself: nothing is polled.
 class EntryFileWatcher : public QObject
 {
     Q_OBJECT
@@ -27,6 +27,7 @@ signals:
 
 private:
     void seen();
+    bool follow();
 
     QFileSystemWatcher m_watcher;
     QTimer m_settle;

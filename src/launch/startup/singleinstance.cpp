@@ -1,12 +1,14 @@
 #include "launch/startup/singleinstance.h"
 
+#include "platform/localchannel.h"
 #include "platform/process.h"
 
 #include <QCryptographicHash>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QTimer>
 
 SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {}
+
+SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::socketName()
 {
@@ -22,47 +24,24 @@ QString SingleInstance::socketName()
 
 bool SingleInstance::handOver(const commandline::Request &request)
 {
-    QLocalSocket socket;
-    socket.connectToServer(socketName());
-    if (!socket.waitForConnected(500))
-        return false;
-    socket.write(request.message() + '\n');
-    socket.waitForBytesWritten(500);
     // A copy that is busy (a modal message box) still takes the request once it is free.
-    socket.waitForReadyRead(500);
-    return true;
+    return platform::askLocalChannel(socketName(), request.message(), 500);
 }
 
 bool SingleInstance::listen()
 {
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(socketName())) {
-        // A socket left by a copy that died: nobody answered on it, so take it over.
-        QLocalServer::removeServer(socketName());
-        if (!m_server->listen(socketName()))
-            return false;
-    }
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *c = m_server->nextPendingConnection()) {
-            connect(c, &QLocalSocket::readyRead, this, [this, c] {
-                // One line per connection; a line cut short waits for the rest.
-                if (!c->canReadLine()) {
-                    if (c->bytesAvailable() > 256)
-                        c->disconnectFromServer();
-                    return;
-                }
-                const std::optional<commandline::Request> r =
-                    commandline::Request::fromMessage(c->readLine(256));
-                if (r) {
-                    c->write("ok\n");
-                    c->flush();
-                    emit requested(*r);
-                }
-                c->disconnectFromServer();
-            });
-            connect(c, &QLocalSocket::disconnected, c, &QObject::deleteLater);
-        }
+    m_server = std::make_unique<platform::LocalChannelServer>([this](const QByteArray &line) {
+        const std::optional<commandline::Request> r = commandline::Request::fromMessage(line);
+        if (!r)
+            return QByteArray();
+        // Done from the event loop, after the answer: what it opens may wait for the user.
+        QTimer::singleShot(0, this, [this, req = *r] { emit requested(req); });
+        return QByteArray("ok");
     });
+    QString error;
+    if (!m_server->listen(socketName(), &error)) {
+        qWarning("dudud-adadadiz: later starts cannot reach this copy: %s", qPrintable(error));
+        return false;
+    }
     return true;
 }

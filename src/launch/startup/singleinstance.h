@@ -5,7 +5,11 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+#include <memory>
+
+namespace platform {
+class LocalChannelServer;
+}
 
 /// One running copy per user and display: two would fire every hotkey twice. The first copy
 /// listens on a local socket; a later start hands its request over (the main window, the
@@ -15,6 +19,7 @@ class SingleInstance : public QObject
     Q_OBJECT
 public:
     explicit SingleInstance(QObject *parent = nullptr);
+    ~SingleInstance() override;
 
     /// True when another copy took @p request.
     bool handOver(const commandline::Request &request);
@@ -27,5 +32,5 @@ signals:
     void requested(const commandline::Request &request);
 
 private:
-    QLocalServer *m_server = nullptr;
+    std::unique_ptr<platform::LocalChannelServer> m_server;
 };
