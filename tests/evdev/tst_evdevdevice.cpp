@@ -49,6 +49,7 @@ public:
         // The handler must be in place before the node appears: the program's open looks for it.
         k.handler = umockdev_ioctl_base_new();
         g_signal_connect(k.handler, "handle-ioctl", G_CALLBACK(&FakeKeyboards::onIoctl), &k);
+        g_signal_connect(k.handler, "handle-read", G_CALLBACK(&FakeKeyboards::onRead), &k);
         GError *error = nullptr;
         if (!umockdev_testbed_attach_ioctl(m_bed, qPrintable(k.node), k.handler, &error))
             qFatal("cannot attach the ioctl handler: %s", error->message);
@@ -77,8 +78,9 @@ public:
             k.gone = true;
         }
         umockdev_testbed_remove_device(m_bed, qPrintable(k.sysPath));
-        // The last end of the terminal pair: closing it hangs up the program's end. The test
-        // bed closes its number again when it goes, so the number stays taken.
+        // Closing the test bed's end of the terminal pair hangs up the program's end, so that
+        // poll reports it as it does an unplugged device; its reads fail (onRead). The test
+        // bed closes that number again when it goes, so the number stays taken.
         const int null = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
         ::dup2(null, k.master);
         ::close(null);
@@ -139,6 +141,17 @@ private:
         bool gone = false;
         std::vector<unsigned long> requests;
     };
+
+    // An unplugged device fails its reads, as the kernel's does; else the events written come.
+    static gboolean onRead(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer data)
+    {
+        auto *k = static_cast<Keyboard *>(data);
+        std::lock_guard lock(k->mutex);
+        if (!k->gone)
+            return FALSE;
+        umockdev_ioctl_client_complete(client, -1, ENODEV);
+        return TRUE;
+    }
 
     // Answers as the kernel does: the key capabilities of a full keyboard, and the keys down now.
     static gboolean onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer data)
@@ -362,6 +375,18 @@ void TstEvdevDevice::keyboardsComeAndGo()
     QVERIFY(press(1, KEY_N));
     QVERIFY(kb.readState(state, &error));
     QCOMPARE(describe(monitor.tick(state, QStringLiteral("1"))), QStringLiteral("n"));
+
+    // Events lost on one keyboard: the keys down on the other stay known. N, still held on the
+    // second, pressed on the first as well is no new press (Alt then shows that the first's
+    // events have been read).
+    const int asked = m_keyboards->keyStateRequests(0);
+    m_keyboards->write(0, {FakeKeyboards::event(EV_SYN, SYN_DROPPED, 0),
+                           FakeKeyboards::event(EV_SYN, SYN_REPORT, 0)});
+    QTRY_VERIFY_WITH_TIMEOUT(m_keyboards->keyStateRequests(0) > asked, 2000);
+    m_keyboards->key(0, KEY_N, 1);
+    QVERIFY(press(0, KEY_LEFTALT));
+    QVERIFY(kb.readState(state, &error));
+    QCOMPARE(describe(monitor.tick(state, QStringLiteral("1"))), QString());
 
     // Unplugging one keeps the other.
     m_keyboards->unplug(0);
