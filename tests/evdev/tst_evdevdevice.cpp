@@ -6,6 +6,7 @@
 
 #include "benchfigures.h"
 
+#include <QAbstractEventDispatcher>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -229,6 +230,7 @@ private slots:
     void hotkeys_data();
     void hotkeys();
     void readsWithoutTakingKeys();
+    void sleepsWhileNoKeyIsPressed();
     void keyboardsComeAndGo();
     void pressLatency();
 
@@ -348,6 +350,23 @@ void TstEvdevDevice::readsWithoutTakingKeys()
                     QStringLiteral("request 0x%1 on %2").arg(r, 0, 16).arg(m_keyboards->node(i))));
         }
     }
+}
+
+// Keys wake the program (keyPressed): no timer polls the keyboards meanwhile.
+void TstEvdevDevice::sleepsWhileNoKeyIsPressed()
+{
+    m_keyboards->plug(1);
+    platform::EvdevKeyboard kb;
+    QString error;
+    QVERIFY2(kb.acquire(&error), qPrintable(error));
+    QCoreApplication::processEvents();
+    int wakeups = 0;
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, this,
+            [&] { ++wakeups; });
+    QEventLoop loop;
+    QTimer::singleShot(500, &loop, &QEventLoop::quit);
+    loop.exec();
+    QVERIFY2(wakeups <= 3, qPrintable(QStringLiteral("%1 wake-ups in 500 ms").arg(wakeups)));
 }
 
 void TstEvdevDevice::keyboardsComeAndGo()
