@@ -256,9 +256,9 @@ void TstEvdevDevice::cleanup()
 // device wakes its owner, "-key" releases it, "~key" is an auto-repeat; "lost+key" and
 // "lost-key" change the keys down while their events are lost, and "dropped" then reports the
 // loss (SYN_DROPPED, a stale press of A that the next report voids, SYN_REPORT) and waits until
-// the device has read its keys down again; "wake" waits
-// for the device to wake its owner. "tick=..." reads a snapshot, hands it to the hotkey monitor
-// and expects its decision: "!" for the prompt, then the keys it fires, joined by ','.
+// the device has read its keys down again; "wake" waits for the device to wake its owner.
+// "tick=..." reads a snapshot, hands it to the hotkey monitor and expects its decision: "!" for
+// the prompt, then the keys it fires, joined by ','.
 void TstEvdevDevice::hotkeys_data()
 {
     QTest::addColumn<QString>("script");
