@@ -148,9 +148,15 @@ bool EvdevKeyboard::drain(Node *node, bool *newPress)
             if (r & EvdevStream::NewPress)
                 *newPress = true;
             if (r & EvdevStream::Resync) {
+                // The tracker holds the keys of every keyboard: a key held on another one is
+                // still down, and pressing it here too is no new press.
                 KeyState down{};
                 if (!readKeysDown(node, down))
                     return false;
+                for (auto &other : m_nodes) {
+                    if (other.get() != node)
+                        readKeysDown(other.get(), down);
+                }
                 if (EvdevStream::resyncTracker(down, m_tracker))
                     *newPress = true;
             }
