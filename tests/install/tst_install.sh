@@ -5,6 +5,7 @@
 # lintian.
 #   tst_install.sh BUILD_DIR
 set -euo pipefail
+# No "grep -q" after a pipe: it may end before the writer, which then fails with SIGPIPE.
 build=$1
 work=$(mktemp -d)
 chmod 755 "$work"
@@ -32,7 +33,7 @@ as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$w
     XDG_CONFIG_HOME="$work/config" "$@"; }
 [ "$(as_nobody "$prefix/bin/dudud-adadadiz" --version)" = "Dudud Adadadiz 1.00" ] ||
     fail "--version"
-as_nobody "$prefix/bin/dudud-adadadiz" --help | grep -qx \
+as_nobody "$prefix/bin/dudud-adadadiz" --help | grep -x > /dev/null \
     "Entry file:      $work/config/dudud-adadadiz/DAzad.ini" || fail "--help: entry file"
 chmod 777 "$work"
 as_nobody "$prefix/bin/dudud-adadadiz" --autostart on > /dev/null || fail "--autostart on"
@@ -49,7 +50,7 @@ set -e
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" > cpack.log 2>&1) ||
     { cat "$work/cpack.log"; fail "cpack"; }
 deb=$(ls "$work"/*.deb)
-dpkg-deb -I "$deb" | grep -q "Depends:.*libqt6widgets6" || fail "package dependencies"
+dpkg-deb -I "$deb" | grep "Depends:.*libqt6widgets6" > /dev/null || fail "package dependencies"
 lintian --fail-on error "$deb" > "$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian"; }
 grep -v "running with root privileges" "$work/lintian.log" || true
 echo "install, desktop files, command line and package: all checks passed"
