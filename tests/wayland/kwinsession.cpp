@@ -3,6 +3,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusReply>
+#include <QDBusServiceWatcher>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -10,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
 #include <QTest>
 #include <QThread>
 
@@ -106,6 +108,66 @@ QString xwaylandDisplayOf(qint64 kwinPid)
     }
     return QString();
 }
+
+/// The tray of a Plasma session (which its shell provides): programs register their
+/// StatusNotifierItem here. Served from a thread of its own, so that a test blocked in a wait
+/// does not block a program asking it at start-up.
+class StatusNotifierWatcher : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+public:
+    explicit StatusNotifierWatcher(const QDBusConnection &bus) : m_bus(bus) {}
+    QStringList items() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_items;
+    }
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+
+public slots:
+    Q_SCRIPTABLE void RegisterStatusNotifierItem(const QString &serviceOrPath,
+                                                 const QDBusMessage &message)
+    {
+        // An item names its bus name, or only its object path on the caller's connection.
+        const bool isPath = serviceOrPath.startsWith(QLatin1Char('/'));
+        const QString service = isPath ? message.service() : serviceOrPath;
+        const QString item =
+            service + (isPath ? serviceOrPath : QStringLiteral("/StatusNotifierItem"));
+        {
+            QMutexLocker lock(&m_mutex);
+            if (m_items.contains(item))
+                return;
+            m_items << item;
+        }
+        auto *watcher = new QDBusServiceWatcher(service, m_bus,
+                                                QDBusServiceWatcher::WatchForUnregistration, this);
+        connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this, item, watcher] {
+            {
+                QMutexLocker lock(&m_mutex);
+                m_items.removeAll(item);
+            }
+            watcher->deleteLater();
+            emit StatusNotifierItemUnregistered(item);
+        });
+        emit StatusNotifierItemRegistered(item);
+    }
+    Q_SCRIPTABLE void RegisterStatusNotifierHost(const QString &) {}
+
+signals:
+    Q_SCRIPTABLE void StatusNotifierItemRegistered(const QString &item);
+    Q_SCRIPTABLE void StatusNotifierItemUnregistered(const QString &item);
+    Q_SCRIPTABLE void StatusNotifierHostRegistered();
+
+private:
+    QDBusConnection m_bus;
+    mutable QMutex m_mutex;
+    QStringList m_items;
+};
 
 /// Receives the results KWin scripts send back with callDBus().
 class ScriptResults : public QObject
@@ -347,6 +409,21 @@ bool KWinSession::start()
                 "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
     entry.close();
 
+    if (m_options.tray) {
+        m_trayThread = std::make_unique<QThread>();
+        m_trayThread->start();
+        auto *watcher = new StatusNotifierWatcher(bus());
+        m_tray.reset(watcher);
+        if (!bus().registerObject(QStringLiteral("/StatusNotifierWatcher"), watcher,
+                                  QDBusConnection::ExportScriptableContents |
+                                      QDBusConnection::ExportAllProperties) ||
+            !bus().registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
+            m_error = QStringLiteral("cannot register the tray's StatusNotifierWatcher");
+            return false;
+        }
+        watcher->moveToThread(m_trayThread.get());
+    }
+
     if (m_options.portal) {
         // Started here rather than by the bus, so that they end with the test process.
         const QString kde = firstExisting(portalKdeBinaries);
@@ -380,6 +457,16 @@ void KWinSession::stopAll()
     if (!m_busName.isEmpty())
         QDBusConnection::disconnectFromBus(m_busName);
     m_scriptResults.reset();
+    if (m_trayThread) {
+        // The watcher lives in the thread: deleted there, before the thread ends.
+        QObject *tray = m_tray.release();
+        if (tray)
+            QMetaObject::invokeMethod(
+                tray, [tray] { delete tray; }, Qt::BlockingQueuedConnection);
+        m_trayThread->quit();
+        m_trayThread->wait();
+        m_trayThread.reset();
+    }
     for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
         QProcess *p = it->second.get();
         if (p->state() == QProcess::NotRunning)
@@ -430,7 +517,10 @@ bool KWinSession::keys(const QStringList &steps, QList<qint64> *pressedUs)
                 pressedUs->append(parts.at(2).toLongLong());
         }
     }
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const bool sent = p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!sent)
+        qWarning("fakekey %s failed", qPrintable(steps.join(QLatin1Char(' '))));
+    return sent;
 }
 
 QString KWinSession::runScript(const QString &body)
@@ -505,6 +595,11 @@ QList<KWinSession::Window> KWinSession::windows()
         result << w;
     }
     return result;
+}
+
+QStringList KWinSession::trayItems() const
+{
+    return m_tray ? static_cast<StatusNotifierWatcher *>(m_tray.get())->items() : QStringList();
 }
 
 KWinSession::Window KWinSession::window(const QString &caption)

@@ -7,13 +7,14 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 #include <functional>
 #include <memory>
 #include <vector>
 
 /// A headless KDE Wayland session for end-to-end tests: its own session bus, KWin on a virtual
-/// output (optionally with Xwayland), the desktop portal with its KDE backend, and real key
-/// presses through KWin's fake input. Every process of the session is stopped by the
+/// output (optionally with Xwayland), the desktop portal with its KDE backend, a tray, and real
+/// key presses through KWin's fake input. Every process of the session is stopped by the
 /// destructor, also when a test fails; the direct children also end when the test process dies.
 class KWinSession
 {
@@ -22,6 +23,8 @@ public:
     {
         bool xwayland = false;
         bool portal = true;
+        /// A tray (StatusNotifierWatcher) on the bus, as Plasma's shell provides.
+        bool tray = true;
         int width = 1280;
         int height = 800;
     };
@@ -69,6 +72,8 @@ public:
     Window window(const QString &caption);
     /// Makes the window with that caption the active one, as a click on it would.
     bool activate(const QString &caption);
+    /// The StatusNotifierItems registered with the tray, as "SERVICE/PATH".
+    QStringList trayItems() const;
     /// The area of the virtual output.
     QRect screen() const { return QRect(0, 0, m_options.width, m_options.height); }
 
@@ -98,6 +103,8 @@ private:
     QString m_fakekey;
     int m_scripts = 0;
     std::unique_ptr<QObject> m_scriptResults;
+    std::unique_ptr<QThread> m_trayThread;
+    std::unique_ptr<QObject> m_tray;
     // Started in this order, stopped in the reverse one.
     std::vector<std::pair<QString, std::unique_ptr<QProcess>>> m_processes;
 };

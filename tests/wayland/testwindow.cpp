@@ -1,18 +1,21 @@
 // testwindow: a small Qt window for the compositor tests, standing in for another program or for
 // a window that has to appear with the keyboard focus.
 //
-//   testwindow TITLE [--hidden]
+//   testwindow TITLE [--hidden] [--tray]
 //
 // Commands on standard input, one a line: "show" (shows the window centred on its screen,
 // raised and activated, as a prompt would be), "hide", "quit". Reports on standard output:
 // "active 1" / "active 0" when the window gains or loses the activation, "text WORD" when its
-// line edit changes (so typed keys show where the keyboard focus was), "key Return".
+// line edit changes (so typed keys show where the keyboard focus was), "key Return". With
+// --tray it also shows a tray icon and reports "tray 1" when the desktop has a tray.
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QScreen>
 #include <QSocketNotifier>
+#include <QSystemTrayIcon>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <cstdio>
@@ -73,7 +76,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: testwindow TITLE [--hidden]\n");
+        std::fprintf(stderr, "usage: testwindow TITLE [--hidden] [--tray]\n");
         return 1;
     }
     Window window;
@@ -81,6 +84,15 @@ int main(int argc, char **argv)
     report("platform " + QGuiApplication::platformName().toUtf8());
     if (!args.contains(QStringLiteral("--hidden")))
         window.showCentred();
+    QSystemTrayIcon tray;
+    if (args.contains(QStringLiteral("--tray"))) {
+        QPixmap icon(22, 22);
+        icon.fill(Qt::darkCyan);
+        tray.setIcon(icon);
+        tray.setToolTip(args.at(1));
+        tray.show();
+        report(QSystemTrayIcon::isSystemTrayAvailable() ? "tray 1" : "tray 0");
+    }
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;

@@ -5,6 +5,7 @@
 #include "kwinsession.h"
 
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -161,7 +162,7 @@ struct TestWindow
     QStringList reports;
 
     TestWindow(const KWinSession &session, const QString &title, const QString &platform,
-               bool hidden)
+               bool hidden, bool tray = false)
     {
         QProcessEnvironment env = session.environment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
@@ -175,6 +176,8 @@ struct TestWindow
         QStringList args = {title};
         if (hidden)
             args << QStringLiteral("--hidden");
+        if (tray)
+            args << QStringLiteral("--tray");
         process.start(QStringLiteral(DUDUD_TESTWINDOW), args);
         process.waitForStarted(5000);
     }
@@ -285,6 +288,25 @@ private slots:
         }
         QCOMPARE(ids, fired);
         QCOMPARE(m_portal->deactivated, fired);
+    }
+
+    // A native Qt program finds the session's tray and registers its icon there.
+    void trayIcon()
+    {
+        QVERIFY(m_session->trayItems().isEmpty());
+        {
+            TestWindow traying(*m_session, QStringLiteral("Tray"), QStringLiteral("wayland"), true,
+                               true);
+            QVERIFY(KWinSession::waitFor([&] { return !m_session->trayItems().isEmpty(); }, 5000));
+            QVERIFY2(
+                KWinSession::waitFor([&] { return traying.has(QStringLiteral("tray 1")); }, 3000),
+                qPrintable(traying.reports.join(QLatin1Char(','))));
+            const QString service =
+                m_session->trayItems().constFirst().section(QLatin1Char('/'), 0, 0);
+            QCOMPARE(qint64(m_session->bus().interface()->servicePid(service).value()),
+                     traying.process.processId());
+        }
+        QVERIFY(KWinSession::waitFor([&] { return m_session->trayItems().isEmpty(); }, 5000));
     }
 
     // What a window of a running program gets when it is shown while another program's window
