@@ -1,13 +1,14 @@
 // testwindow: a small Qt window for the compositor tests, standing in for another program or for
 // a window that has to appear with the keyboard focus.
 //
-//   testwindow TITLE [--hidden] [--tray]
+//   testwindow TITLE [--hidden] [--tray] [--size WIDTHxHEIGHT]
 //
 // Commands on standard input, one a line: "show" (shows the window centred on its screen,
 // raised and activated, as a prompt would be), "hide", "quit". Reports on standard output:
 // "active 1" / "active 0" when the window gains or loses the activation, "text WORD" when its
 // line edit changes (so typed keys show where the keyboard focus was), "key Return". With
-// --tray it also shows a tray icon and reports "tray 1" when the desktop has a tray.
+// --tray it also shows a tray icon and reports "tray 1" when the desktop has a tray. The window
+// is 400 x 120 unless --size says otherwise.
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -76,11 +77,16 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: testwindow TITLE [--hidden] [--tray]\n");
+        std::fprintf(stderr, "usage: testwindow TITLE [--hidden] [--tray] [--size WxH]\n");
         return 1;
     }
     Window window;
     window.setWindowTitle(args.at(1));
+    const qsizetype size = args.indexOf(QStringLiteral("--size"));
+    if (size > 0 && size + 1 < args.size()) {
+        const QStringList wh = args.at(size + 1).split(QLatin1Char('x'));
+        window.resize(wh.value(0).toInt(), wh.value(1).toInt());
+    }
     report("platform " + QGuiApplication::platformName().toUtf8());
     if (!args.contains(QStringLiteral("--hidden")))
         window.showCentred();
