@@ -1,6 +1,7 @@
 // The headless KDE Wayland session itself, without the launcher: a global shortcut bound through
-// the desktop portal fires once per real key press, and what a newly shown window gets from KWin
-// (position, activation, the keyboard) natively and through Xwayland.
+// the desktop portal fires once per real key press, a Qt program's tray icon registers, and what
+// a window shown while another program has the focus gets from KWin (position, activation, the
+// keyboard), natively and through Xwayland.
 
 #include "kwinsession.h"
 
@@ -208,6 +209,12 @@ class TstKWinSession : public QObject
     std::unique_ptr<KWinSession> m_session;
     std::unique_ptr<PortalClient> m_portal;
 
+    void printLogs() const
+    {
+        for (const char *c : {"kwin", "portal", "portal-kde", "fakekey", "monitor"})
+            qInfo("%s:\n%s", c, m_session->log(QString::fromLatin1(c)).right(4000).data());
+    }
+
 private slots:
     void initTestCase()
     {
@@ -218,6 +225,8 @@ private slots:
         KWinSession::Options options;
         options.xwayland = true;
         m_session = std::make_unique<KWinSession>(options);
+        if (!m_session->ok())
+            printLogs();
         QVERIFY2(m_session->ok(), qPrintable(m_session->error()));
         qInfo("session up in %lld ms (Xwayland on %s)", t.elapsed(),
               qPrintable(m_session->x11Display()));
@@ -225,10 +234,8 @@ private slots:
 
     void cleanup()
     {
-        if (QTest::currentTestFailed()) {
-            for (const char *c : {"kwin", "portal", "portal-kde", "fakekey", "monitor"})
-                qInfo("%s:\n%s", c, m_session->log(QString::fromLatin1(c)).right(4000).data());
-        }
+        if (QTest::currentTestFailed())
+            printLogs();
     }
 
     void cleanupTestCase()
@@ -327,6 +334,7 @@ private slots:
     void newWindow_data()
     {
         QTest::addColumn<QString>("platform");
+        // 0: never shown before; 1: shown and hidden again; 2: shown, and behind the other.
         QTest::addColumn<int>("before");
         QTest::addColumn<bool>("focused");
         // KWin centres a native window; an X11 window centres itself.
@@ -385,13 +393,12 @@ private slots:
 
         // The keyboard goes where the activation went.
         QVERIFY(m_session->keys({QStringLiteral("type:abc")}));
-        TestWindow &typedInto = focused ? prompt : other;
+        const TestWindow &typedInto = focused ? prompt : other;
+        const TestWindow &untouched = focused ? other : prompt;
         QVERIFY2(
             KWinSession::waitFor([&] { return typedInto.has(QStringLiteral("text abc")); }, 3000),
-            qPrintable((focused ? prompt : other).reports.join(QLatin1Char(','))));
-        QVERIFY(!(focused ? other : prompt)
-                     .reports.join(QLatin1Char(','))
-                     .contains(QLatin1String("text")));
+            qPrintable(typedInto.reports.join(QLatin1Char(','))));
+        QVERIFY(!untouched.reports.join(QLatin1Char(',')).contains(QLatin1String("text")));
     }
 };
 
