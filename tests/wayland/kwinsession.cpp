@@ -293,11 +293,25 @@ bool KWinSession::start()
     m_env.insert(QStringLiteral("XDG_SESSION_DESKTOP"), QStringLiteral("KDE"));
     m_env.insert(QStringLiteral("WAYLAND_DISPLAY"), m_waylandDisplay);
 
-    // The session bus first: KWin registers its global shortcuts service there.
-    if (!startProcess(QStringLiteral("dbus"), QStringLiteral("dbus-daemon"),
-                      {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                       QStringLiteral("--print-address=1")},
-                      m_env))
+    // The session bus first: KWin registers its global shortcuts service there. Without the
+    // portal the bus must not start it on demand either: it gets no service folders.
+    QStringList busArgs = {QStringLiteral("--nofork"), QStringLiteral("--print-address=1")};
+    if (m_options.portal) {
+        busArgs << QStringLiteral("--session");
+    } else {
+        QFile config(path(QStringLiteral("bus.conf")));
+        config.open(QIODevice::WriteOnly);
+        config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+                     "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
+                     "busconfig.dtd\">\n<busconfig><type>session</type><keep_umask/>"
+                     "<listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
+                     "<policy context=\"default\"><allow send_destination=\"*\" "
+                     "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                     "</policy></busconfig>\n");
+        config.close();
+        busArgs << QStringLiteral("--config-file=") + config.fileName();
+    }
+    if (!startProcess(QStringLiteral("dbus"), QStringLiteral("dbus-daemon"), busArgs, m_env))
         return false;
     QString address;
     waitFor(

@@ -22,6 +22,7 @@ public:
     struct Options
     {
         bool xwayland = false;
+        /// The desktop portal and its KDE backend; without, the bus cannot start them either.
         bool portal = true;
         /// A tray (StatusNotifierWatcher) on the bus, as Plasma's shell provides.
         bool tray = true;

@@ -328,6 +328,25 @@ private slots:
         QVERIFY(KWinSession::waitFor([&] { return m_session->trayItems().isEmpty(); }, 5000));
     }
 
+    // Without the portal a program asking for it learns so at once: nothing starts it.
+    void withoutPortal()
+    {
+        KWinSession::Options options;
+        options.portal = false;
+        KWinSession bare(options);
+        QVERIFY2(bare.ok(), qPrintable(bare.error()));
+        const QDBusMessage reply = bare.bus().call(
+            QDBusMessage::createMethodCall(portalService, portalPath, shortcutsInterface,
+                                           QStringLiteral("CreateSession"))
+                << QVariantMap(),
+            QDBus::Block, 10000);
+        QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown"));
+        // The rest of the session is there.
+        QVERIFY(
+            bare.bus().interface()->isServiceRegistered(QStringLiteral("org.kde.kglobalaccel")));
+        QVERIFY(bare.keys({QStringLiteral("F7")}));
+    }
+
     // What a window of a running program gets when it is shown while another program's window
     // has the focus, as the launcher's prompt is: KWin 5.27 with its default placement
     // (centred) and focus stealing prevention (low).
