@@ -640,4 +640,43 @@ bool KWinSession::activate(const QString &caption)
     return waitFor([&] { return window(caption).active; }, 3000);
 }
 
+TestWindow::TestWindow(const KWinSession &session, const QString &title, const QString &platform,
+                       bool hidden, bool tray, const QString &size)
+{
+    QProcessEnvironment env = session.environment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    process.setProcessEnvironment(env);
+    process.setStandardErrorFile(
+        session.path(QStringLiteral("logs/") + title + QStringLiteral(".err")));
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] {
+        while (process.canReadLine())
+            reports << QString::fromUtf8(process.readLine()).trimmed();
+    });
+    QStringList args = {title};
+    if (hidden)
+        args << QStringLiteral("--hidden");
+    if (tray)
+        args << QStringLiteral("--tray");
+    if (!size.isEmpty())
+        args << QStringLiteral("--size") << size;
+    process.start(QStringLiteral(DUDUD_TESTWINDOW), args);
+    process.waitForStarted(5000);
+}
+
+TestWindow::~TestWindow()
+{
+    process.write("quit\n");
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+}
+
+void TestWindow::command(const char *line)
+{
+    process.write(line);
+    process.write("\n");
+    process.waitForBytesWritten(1000);
+}
+
 #include "kwinsession.moc"

@@ -109,3 +109,25 @@ private:
     // Started in this order, stopped in the reverse one.
     std::vector<std::pair<QString, std::unique_ptr<QProcess>>> m_processes;
 };
+
+/// A small Qt window in a process of its own on the session (tests/wayland/testwindow.cpp),
+/// standing in for another program or for a window that has to take the focus. Its reports
+/// ("active 1", "text WORD", "tray 1" ...) are collected from its standard output.
+class TestWindow
+{
+public:
+    /// @p platform is the Qt platform plugin: "wayland" (native) or "xcb" (Xwayland). A hidden
+    /// window appears on command("show").
+    TestWindow(const KWinSession &session, const QString &title, const QString &platform,
+               bool hidden, bool tray = false, const QString &size = QString());
+    ~TestWindow();
+    TestWindow(const TestWindow &) = delete;
+    TestWindow &operator=(const TestWindow &) = delete;
+
+    /// Sends one command: "show", "hide" or "quit".
+    void command(const char *line);
+    bool has(const QString &report) const { return reports.contains(report); }
+
+    QProcess process;
+    QStringList reports;
+};
