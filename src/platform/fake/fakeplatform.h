@@ -30,6 +30,7 @@ public:
     bool acquire(QString *error) override;
     bool readState(platform::KeyState &state, QString *error) override;
     QString name() const override { return QStringLiteral("scripted"); }
+    void setHotkeys(const QList<platform::HotkeyUse> &uses) override { hotkeys = uses; }
 
     void press(int scanCode);
     void release(int scanCode);
@@ -40,6 +41,7 @@ public:
     QString failReadWith;    ///< non-empty: readState() fails with this message
     int acquireCalls = 0;
     int readCalls = 0;
+    QList<platform::HotkeyUse> hotkeys; ///< as the last setHotkeys() gave them
 
 private:
     platform::KeyState m_down{};
@@ -55,7 +57,11 @@ public:
 
     struct Call
     {
-        enum Kind { Open, Url } kind;
+        enum Kind
+        {
+            Open,
+            Url
+        } kind;
         QString target;
     };
     QList<Call> calls;
@@ -100,8 +106,8 @@ public:
         QString caption;
     };
     QList<Message> messages;
-    QQueue<int> answers;           ///< next result; empty: IdOk, or IdYes for MbYesNo
-    QQueue<QString> fileAnswers;   ///< next file name; empty: cancelled ("")
+    QQueue<int> answers;         ///< next result; empty: IdOk, or IdYes for MbYesNo
+    QQueue<QString> fileAnswers; ///< next file name; empty: cancelled ("")
     int fileDialogCalls = 0;
 };
 
