@@ -57,11 +57,7 @@ public:
 
     struct Call
     {
-        enum Kind
-        {
-            Open,
-            Url
-        } kind;
+        enum Kind { Open, Url } kind;
         QString target;
     };
     QList<Call> calls;
@@ -106,8 +102,8 @@ public:
         QString caption;
     };
     QList<Message> messages;
-    QQueue<int> answers;         ///< next result; empty: IdOk, or IdYes for MbYesNo
-    QQueue<QString> fileAnswers; ///< next file name; empty: cancelled ("")
+    QQueue<int> answers;           ///< next result; empty: IdOk, or IdYes for MbYesNo
+    QQueue<QString> fileAnswers;   ///< next file name; empty: cancelled ("")
     int fileDialogCalls = 0;
 };
 
