@@ -89,7 +89,9 @@ QString requestPath(const QString &uniqueName, const QString &token)
 
 bool ShortcutPresses::activated(const QString &id, const QVector<int> &scanCodes)
 {
-    if (m_held.contains(id)) {
+    // Pressed since the last snapshot (held or already released): the snapshot would show
+    // the two as one.
+    if (m_unseen.contains(id)) {
         m_queued.append({id, scanCodes});
         return false;
     }
@@ -105,6 +107,7 @@ void ShortcutPresses::press(const QString &id, const QVector<int> &scanCodes)
         m_tracker.press(sc);
     }
     m_held.insert(id, scanCodes);
+    m_unseen.insert(id);
 }
 
 void ShortcutPresses::deactivated(const QString &id)
@@ -130,6 +133,7 @@ bool ShortcutPresses::snapshot(KeyState &out)
     m_tracker.snapshot(down, out);
     // Seen once: up at the next snapshot, Deactivated or not.
     m_held.clear();
+    m_unseen.clear();
     // One queued activation per shortcut goes down for the next snapshot.
     QSet<QString> pressed;
     for (auto it = m_queued.begin(); it != m_queued.end();) {
@@ -148,6 +152,7 @@ void ShortcutPresses::reset()
 {
     m_tracker.reset();
     m_held.clear();
+    m_unseen.clear();
     m_queued.clear();
 }
 

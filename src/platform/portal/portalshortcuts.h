@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -57,6 +58,7 @@ private:
 
     PressTracker m_tracker;
     QHash<QString, QVector<int>> m_held; ///< down, not yet seen by a snapshot
+    QSet<QString> m_unseen;              ///< pressed since the last snapshot
     QList<QPair<QString, QVector<int>>> m_queued;
 };
 
