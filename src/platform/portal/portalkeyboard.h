@@ -22,7 +22,8 @@ namespace platform {
 /// The portal binds the shortcuts of a session once: a new set of hotkeys closes the
 /// session and opens another under the same session token, under which the desktop keeps
 /// the user's choices. All answers are asynchronous; failures and a grant of nothing are told
-/// through failed().
+/// through failed(), with what the user can do. There is no switch to evdev then: a user who
+/// can read the keyboards and prefers them starts the program with DUDUD_KEYBOARD=evdev.
 class PortalKeyboard : public KeyboardDevice
 {
     Q_OBJECT
