@@ -6,6 +6,7 @@
 #include "launch/actionlauncher.h"
 #include "platform/dialogs.h"
 #include "platform/helpviewer.h"
+#include "platform/keyboard.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/shell.h"
@@ -150,15 +151,31 @@ void Form1::setupTrayMenu()
     mPopupSys->setDefaultAction(mwindow);
 }
 
+namespace {
+// One row per entry with a hotkey, named by its keyword (its action when it has none).
+QList<platform::HotkeyUse> hotkeyUses(const EntryTables &t)
+{
+    QList<platform::HotkeyUse> uses;
+    const int n = qMin(t.count(), int(qMin(t.Hotkey.size(), t.Keyword.size())));
+    for (int i = 0; i < n; ++i) {
+        if (!t.Hotkey.at(i).isEmpty())
+            uses.append(
+                {t.Hotkey.at(i), t.Keyword.at(i).isEmpty() ? t.Action.value(i) : t.Keyword.at(i)});
+    }
+    return uses;
+}
+} // namespace
+
 void Form1::getinfo()
 {
     tables.getinfo();
+    keyboard().setHotkeys(hotkeyUses(tables));
 }
 
 void Form1::reload(int preferredRow)
 {
     tables.list()->clear();
-    tables.getinfo();
+    getinfo();
     selectRow(preferredRow);
     if (m_form2)
         m_form2->takeCopies();

@@ -1,6 +1,7 @@
 #include "platform/keyboard.h"
 
 #include "platform/evdev/evdevkeyboard.h"
+#include "platform/portal/portalkeyboard.h"
 #include "platform/x11/x11keyboard.h"
 
 namespace platform {
@@ -134,7 +135,8 @@ void KeyboardDevice::tellFailureOnce(const QString &why)
 }
 
 KeyboardBackend chooseKeyboardBackend(const QByteArray &forced, const QByteArray &sessionType,
-                                      const QByteArray &waylandDisplay, const QByteArray &display)
+                                      const QByteArray &waylandDisplay, const QByteArray &display,
+                                      const KeyboardProbes &probes)
 {
     if (!forced.isEmpty()) {
         const QByteArray f = forced.trimmed().toLower();
@@ -142,14 +144,47 @@ KeyboardBackend chooseKeyboardBackend(const QByteArray &forced, const QByteArray
             return KeyboardBackend::X11;
         if (f == "evdev")
             return KeyboardBackend::Evdev;
+        if (f == "portal")
+            return KeyboardBackend::Portal;
         return KeyboardBackend::Unknown;
     }
     const QByteArray type = sessionType.toLower();
-    if (type == "wayland" || (!waylandDisplay.isEmpty() && type != "x11"))
-        return KeyboardBackend::Evdev;
+    if (type == "wayland" || (!waylandDisplay.isEmpty() && type != "x11")) {
+        if (probes.portalOffered && probes.portalOffered())
+            return KeyboardBackend::Portal;
+        if (probes.evdevReadable && probes.evdevReadable())
+            return KeyboardBackend::Evdev;
+        return KeyboardBackend::None;
+    }
     if (type == "x11" || !display.isEmpty())
         return KeyboardBackend::X11;
     return KeyboardBackend::Evdev;
+}
+
+QString waylandNoHotkeysMessage(const QString &why)
+{
+    return QStringLiteral(
+               "Dudud Adadadiz cannot watch the keyboard for its hotkeys (Ctrl+Shift+key, and F7) "
+               "on this Wayland session: %1\n\n"
+               "It keeps running: the tray icon, the main window and the prompt still work. To "
+               "get the hotkeys, do one of these, then start Dudud Adadadiz again:\n\n"
+               "- Allow its request for global shortcuts when the desktop asks for it, or give "
+               "its shortcuts keys in the desktop's shortcut settings (KDE Plasma: System "
+               "Settings, Shortcuts, \"Dudud Adadadiz\").\n\n"
+               "- In the desktop's keyboard settings, add custom shortcuts: the command\n"
+               "    dudud-adadadiz --prompt\n"
+               "on F7, and for each hotkey KEY that your entries use, the command\n"
+               "    dudud-adadadiz --hotkey KEY\n"
+               "on Ctrl+Shift+KEY.\n\n"
+               "- Let your user read the keyboards: as root, create the file "
+               "/etc/udev/rules.d/70-dudud-adadadiz.rules with this line:\n"
+               "SUBSYSTEM==\"input\", KERNEL==\"event*\", ENV{ID_INPUT_KEYBOARD}==\"1\", "
+               "TAG+=\"uaccess\"\n"
+               "then run: udevadm control --reload && udevadm trigger --subsystem-match=input\n"
+               "(joining the \"input\" group also works, but lets every program read every "
+               "input device). Where the desktop offers the portal too, start Dudud Adadadiz "
+               "with DUDUD_KEYBOARD=evdev to use the keyboards instead.")
+        .arg(why);
 }
 
 namespace {
@@ -166,7 +201,8 @@ public:
         return false;
     }
     bool readState(KeyState &, QString *error) override { return acquire(error); }
-    QString name() const override { return QStringLiteral("unavailable"); }
+    QString name() const override { return QStringLiteral("none"); }
+    QString report() const override { return QStringLiteral("none: ") + m_why; }
 
 private:
     QString m_why;
@@ -176,18 +212,37 @@ private:
 std::unique_ptr<KeyboardDevice> createKeyboardDevice()
 {
     const QByteArray forced = qgetenv("DUDUD_KEYBOARD");
+    // The probes keep the device they made, so that it is not opened twice.
+    std::unique_ptr<PortalKeyboard> portal;
+    std::unique_ptr<EvdevKeyboard> evdev;
+    QString portalWhy, evdevWhy;
+    KeyboardProbes probes;
+    probes.portalOffered = [&] {
+        portal = std::make_unique<PortalKeyboard>();
+        return portal->probe(&portalWhy);
+    };
+    probes.evdevReadable = [&] {
+        evdev = std::make_unique<EvdevKeyboard>();
+        return evdev->acquire(&evdevWhy);
+    };
     switch (chooseKeyboardBackend(forced, qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"),
-                                  qgetenv("DISPLAY"))) {
+                                  qgetenv("DISPLAY"), probes)) {
     case KeyboardBackend::X11:
         return std::make_unique<X11Keyboard>();
     case KeyboardBackend::Evdev:
-        return std::make_unique<EvdevKeyboard>();
+        return evdev ? std::move(evdev) : std::make_unique<EvdevKeyboard>();
+    case KeyboardBackend::Portal:
+        return portal ? std::move(portal) : std::make_unique<PortalKeyboard>();
+    case KeyboardBackend::None:
+        return std::make_unique<UnavailableKeyboard>(waylandNoHotkeysMessage(
+            QStringLiteral("%1, and it cannot read any keyboard under /dev/input.")
+                .arg(portalWhy)));
     case KeyboardBackend::Unknown:
         break;
     }
     return std::make_unique<UnavailableKeyboard>(
-        QStringLiteral("DUDUD_KEYBOARD is \"%1\": it must be \"x11\" or \"evdev\", or unset to "
-                       "choose from the session.")
+        QStringLiteral("DUDUD_KEYBOARD is \"%1\": it must be \"x11\", \"evdev\" or \"portal\", or "
+                       "unset to choose from the session.")
             .arg(QString::fromLocal8Bit(forced)));
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace platform {
@@ -51,6 +53,15 @@ private:
     std::bitset<256> m_pressed;
 };
 
+/// One entry's hotkey: Ctrl + Shift + @p key ("n", "N", "1", "F5" as the entry holds it)
+/// opens the entry that @p entry names (its keyword, or its action when it has none).
+struct HotkeyUse
+{
+    QString key;
+    QString entry;
+    bool operator==(const HotkeyUse &) const = default;
+};
+
 /// The whole keyboard, read whichever application has the focus, without taking any key
 /// away from other programs.
 class KeyboardDevice : public QObject
@@ -71,6 +82,15 @@ public:
     /// A short name for messages and logs ("X11", "evdev", "scripted").
     virtual QString name() const = 0;
 
+    /// The hotkeys the entries use now, one row per entry (called after every reload of
+    /// the entries). A device that sees every key ignores it; one that must ask the desktop
+    /// for each key (the global-shortcuts portal) asks for these and F7 only.
+    virtual void setHotkeys(const QList<HotkeyUse> &uses) { Q_UNUSED(uses); }
+
+    /// What the device watches, for the user: its name, and for a device that asks the
+    /// desktop for keys, the keys the desktop granted. reportChanged() tells of a change.
+    virtual QString report() const { return name(); }
+
 protected:
     /// Emits failed(@p why) from the event loop, unless the failure has been told already:
     /// by an earlier call, or by a failing readState() that called failureTold().
@@ -82,6 +102,8 @@ signals:
     void keyPressed();
     /// The device stopped working while running (connection lost, keyboard gone).
     void failed(const QString &error);
+    /// report() says something else now.
+    void reportChanged();
 
 private:
     bool m_failureTold = false;
@@ -91,19 +113,36 @@ enum class KeyboardBackend
 {
     X11,
     Evdev,
-    Unknown
+    Portal,  ///< the desktop's global-shortcuts portal
+    None,    ///< a Wayland session offering neither the portal nor a readable keyboard
+    Unknown, ///< DUDUD_KEYBOARD names no source
 };
 
-/// The keyboard device for a session described by its environment: @p forced is
-/// DUDUD_KEYBOARD ("x11" or "evdev", any case; anything else is Unknown), then Wayland
-/// (XDG_SESSION_TYPE "wayland" or WAYLAND_DISPLAY set) gets evdev, since an X connection there
-/// only sees keys while an X window has the focus; an X11 session (XDG_SESSION_TYPE "x11" or
-/// DISPLAY set) gets X11; the console gets evdev.
-KeyboardBackend chooseKeyboardBackend(const QByteArray &forced, const QByteArray &sessionType,
-                                      const QByteArray &waylandDisplay, const QByteArray &display);
+/// What the choice asks of the running system, only where the session needs it. An empty
+/// function answers false.
+struct KeyboardProbes
+{
+    std::function<bool()> portalOffered; ///< the desktop's portal offers global shortcuts
+    std::function<bool()> evdevReadable; ///< a keyboard under /dev/input can be read
+};
 
-/// Chooses the device for this session: DUDUD_KEYBOARD=x11|evdev forces one; otherwise
-/// X11 on an X11 session and evdev on Wayland or the console.
+/// The keyboard source for a session described by its environment: @p forced is
+/// DUDUD_KEYBOARD ("x11", "evdev" or "portal", any case; anything else is Unknown). Else a
+/// Wayland session (XDG_SESSION_TYPE "wayland", or WAYLAND_DISPLAY set without the type "x11")
+/// gets the portal where it offers global shortcuts, else evdev where a keyboard can be read,
+/// else None: an X connection there only sees keys while an X window has the focus. An X11
+/// session (XDG_SESSION_TYPE "x11" or DISPLAY set) gets X11; the console gets evdev.
+KeyboardBackend chooseKeyboardBackend(const QByteArray &forced, const QByteArray &sessionType,
+                                      const QByteArray &waylandDisplay, const QByteArray &display,
+                                      const KeyboardProbes &probes = {});
+
+/// What to tell the user when a Wayland session gives the program no keyboard source:
+/// @p why says what was tried and failed; the rest says what the user can do.
+QString waylandNoHotkeysMessage(const QString &why);
+
+/// Chooses the device for this session (chooseKeyboardBackend with the real probes). On a
+/// Wayland session without any source the device fails to acquire with
+/// waylandNoHotkeysMessage().
 std::unique_ptr<KeyboardDevice> createKeyboardDevice();
 
 } // namespace platform

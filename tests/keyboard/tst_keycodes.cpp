@@ -205,27 +205,39 @@ void TstKeycodes::backendChoice_data()
     QTest::addColumn<QByteArray>("sessionType");
     QTest::addColumn<QByteArray>("waylandDisplay");
     QTest::addColumn<QByteArray>("display");
+    QTest::addColumn<bool>("portal"); ///< the portal offers global shortcuts
+    QTest::addColumn<bool>("evdev");  ///< a keyboard can be read
     QTest::addColumn<B>("backend");
+    QTest::addColumn<QString>("asked"); ///< the probes made, in order
 
-    QTest::newRow("x11 session") << QByteArray() << QByteArray("x11") << QByteArray()
-                                 << QByteArray(":0") << B::X11;
-    QTest::newRow("DISPLAY only") << QByteArray() << QByteArray() << QByteArray()
-                                  << QByteArray(":1") << B::X11;
-    QTest::newRow("wayland session with Xwayland")
-        << QByteArray() << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0")
-        << B::Evdev;
+    const QByteArray none;
+    QTest::newRow("x11 session") << none << QByteArray("x11") << none << QByteArray(":0") << true
+                                 << true << B::X11 << "";
+    QTest::newRow("DISPLAY only") << none << none << none << QByteArray(":1") << true << true
+                                  << B::X11 << "";
+    QTest::newRow("wayland with the portal")
+        << none << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0") << true
+        << true << B::Portal << "portal";
+    QTest::newRow("wayland without the portal")
+        << none << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0") << false
+        << true << B::Evdev << "portal evdev";
+    QTest::newRow("wayland with neither") << none << QByteArray("wayland") << none << none << false
+                                          << false << B::None << "portal evdev";
     QTest::newRow("WAYLAND_DISPLAY without session type")
-        << QByteArray() << QByteArray() << QByteArray("wayland-0") << QByteArray(":0") << B::Evdev;
-    QTest::newRow("console") << QByteArray() << QByteArray("tty") << QByteArray() << QByteArray()
-                             << B::Evdev;
-    QTest::newRow("nothing set") << QByteArray() << QByteArray() << QByteArray() << QByteArray()
-                                 << B::Evdev;
-    QTest::newRow("forced evdev on x11")
-        << QByteArray("evdev") << QByteArray("x11") << QByteArray() << QByteArray(":0") << B::Evdev;
-    QTest::newRow("forced X11 on wayland") << QByteArray("X11") << QByteArray("wayland")
-                                           << QByteArray("wayland-0") << QByteArray(":0") << B::X11;
-    QTest::newRow("forced nonsense") << QByteArray("scripted") << QByteArray("x11") << QByteArray()
-                                     << QByteArray(":0") << B::Unknown;
+        << none << none << QByteArray("wayland-0") << QByteArray(":0") << true << true << B::Portal
+        << "portal";
+    QTest::newRow("console") << none << QByteArray("tty") << none << none << true << false
+                             << B::Evdev << "";
+    QTest::newRow("nothing set") << none << none << none << none << true << false << B::Evdev << "";
+    QTest::newRow("forced evdev on x11") << QByteArray("evdev") << QByteArray("x11") << none
+                                         << QByteArray(":0") << true << true << B::Evdev << "";
+    QTest::newRow("forced X11 on wayland")
+        << QByteArray("X11") << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0")
+        << true << true << B::X11 << "";
+    QTest::newRow("forced portal on x11") << QByteArray("Portal") << QByteArray("x11") << none
+                                          << QByteArray(":0") << false << false << B::Portal << "";
+    QTest::newRow("forced nonsense") << QByteArray("scripted") << QByteArray("x11") << none
+                                     << QByteArray(":0") << true << true << B::Unknown << "";
 }
 
 void TstKeycodes::backendChoice()
@@ -234,9 +246,17 @@ void TstKeycodes::backendChoice()
     QFETCH(QByteArray, sessionType);
     QFETCH(QByteArray, waylandDisplay);
     QFETCH(QByteArray, display);
+    QFETCH(bool, portal);
+    QFETCH(bool, evdev);
     QFETCH(platform::KeyboardBackend, backend);
-    QCOMPARE(platform::chooseKeyboardBackend(forced, sessionType, waylandDisplay, display),
+    QFETCH(QString, asked);
+    QStringList probes;
+    platform::KeyboardProbes p;
+    p.portalOffered = [&] { return probes << QStringLiteral("portal"), portal; };
+    p.evdevReadable = [&] { return probes << QStringLiteral("evdev"), evdev; };
+    QCOMPARE(platform::chooseKeyboardBackend(forced, sessionType, waylandDisplay, display, p),
              backend);
+    QCOMPARE(probes.join(QLatin1Char(' ')), asked);
 }
 
 QTEST_GUILESS_MAIN(TstKeycodes)

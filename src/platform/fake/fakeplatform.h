@@ -30,6 +30,7 @@ public:
     bool acquire(QString *error) override;
     bool readState(platform::KeyState &state, QString *error) override;
     QString name() const override { return QStringLiteral("scripted"); }
+    void setHotkeys(const QList<platform::HotkeyUse> &uses) override { hotkeys = uses; }
 
     void press(int scanCode);
     void release(int scanCode);
@@ -40,6 +41,7 @@ public:
     QString failReadWith;    ///< non-empty: readState() fails with this message
     int acquireCalls = 0;
     int readCalls = 0;
+    QList<platform::HotkeyUse> hotkeys; ///< as the last setHotkeys() gave them
 
 private:
     platform::KeyState m_down{};
