@@ -91,10 +91,19 @@ QString keyboardSourceName()
         return QStringLiteral("X11 (the X server)");
     case platform::KeyboardBackend::Evdev:
         return QStringLiteral("evdev (the keyboards under /dev/input)");
+    case platform::KeyboardBackend::Portal:
+        return QStringLiteral("portal (the desktop's global shortcuts)");
+    case platform::KeyboardBackend::None:
+        // Asked without probing the session: on Wayland the choice is made at start-up.
+        return QStringLiteral(
+            "on Wayland, the desktop's global-shortcuts portal where it offers them, else\n"
+            "                 evdev where a keyboard can be read, else none (then bind\n"
+            "                 --prompt and --hotkey KEY in the desktop's keyboard settings)");
     case platform::KeyboardBackend::Unknown:
         break;
     }
-    return QStringLiteral("none: DUDUD_KEYBOARD must be \"x11\" or \"evdev\", or unset");
+    return QStringLiteral(
+        "none: DUDUD_KEYBOARD must be \"x11\", \"evdev\" or \"portal\", or unset");
 }
 
 QString usage(const QString &entryFile, const QString &keyboardSource)
