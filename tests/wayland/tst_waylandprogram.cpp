@@ -155,10 +155,18 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(p.log().size(), 3);
 
-        // Asked for again while another program has the focus: shown in front, with the focus.
-        QVERIFY(s.activate(QStringLiteral("Other")));
+        // Asked for again after another program took the focus from it: in front, with the
+        // focus, whether it was left behind or hidden meanwhile.
         QVERIFY(s.keys({QStringLiteral("F7")}));
         QVERIFY(KWinSession::waitFor([&] { return p.prompt().active; }, 3000));
+        QVERIFY(s.activate(QStringLiteral("Other")));
+        QVERIFY(
+            KWinSession::waitFor([&] { return s.window(QStringLiteral("Other")).active; }, 3000));
+        QVERIFY(s.keys({QStringLiteral("F7")}));
+        VERIFY_OR_LOG(KWinSession::waitFor([&] { return p.prompt().active; }, 3000),
+                      "the prompt did not come back with the focus");
+        QVERIFY(s.keys({QStringLiteral("type:notes"), QStringLiteral("Return")}));
+        QVERIFY(KWinSession::waitFor([&] { return p.log().size() >= 4; }, 3000));
     }
 
     void withoutPortalOrKeyboardsTheProgramRunsOnAndSaysWhatToDo()
