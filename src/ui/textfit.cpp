@@ -1,0 +1,72 @@
+#include "ui/textfit.h"
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOption>
+
+namespace ui {
+
+namespace {
+// The line height the designs' 21-pixel text boxes hold: 21 less a frame of two pixels and a
+// margin of one on either side.
+constexpr qreal DesignLineHeight = 15;
+} // namespace
+
+QRect textArea(const QWidget *w, const QRect &r)
+{
+    const QStyle *st = w->style();
+    if (const auto *e = qobject_cast<const QLineEdit *>(w)) {
+        QStyleOptionFrame o;
+        o.initFrom(e);
+        o.rect = r;
+        o.lineWidth = e->hasFrame() ? st->pixelMetric(QStyle::PM_DefaultFrameWidth, &o, e) : 0;
+        o.midLineWidth = 0;
+        o.state |= QStyle::State_Sunken;
+        return st->subElementRect(QStyle::SE_LineEditContents, &o, e)
+            .marginsRemoved(e->textMargins());
+    }
+    if (const auto *c = qobject_cast<const QComboBox *>(w)) {
+        QStyleOptionComboBox o;
+        o.initFrom(c);
+        o.rect = r;
+        o.editable = c->isEditable();
+        o.frame = c->hasFrame();
+        return st->subControlRect(QStyle::CC_ComboBox, &o, QStyle::SC_ComboBoxEditField, c);
+    }
+    if (const auto *b = qobject_cast<const QPushButton *>(w)) {
+        QStyleOptionButton o;
+        o.initFrom(b);
+        o.rect = r;
+        o.text = b->text();
+        if (b->autoDefault())
+            o.features |= QStyleOptionButton::AutoDefaultButton;
+        if (b->isDefault())
+            o.features |= QStyleOptionButton::DefaultButton;
+        return st->subElementRect(QStyle::SE_PushButtonContents, &o, b);
+    }
+    QRect area = r.marginsRemoved(w->contentsMargins());
+    if (const auto *l = qobject_cast<const QLabel *>(w))
+        area.adjust(l->margin(), l->margin(), -l->margin(), -l->margin());
+    return area;
+}
+
+QSize wholeTextSize(const QWidget *w, const QString &text)
+{
+    const QRect probe(0, 0, 1000, 1000);
+    const QRect area = textArea(w, probe);
+    const QSize around = probe.size() - area.size();
+    const QSize need =
+        w->fontMetrics().boundingRect(probe, Qt::AlignLeft | Qt::AlignTop, text).size();
+    return need + around;
+}
+
+qreal fontGrowth(const QWidget *w)
+{
+    return qMax(1.0, w->fontMetrics().height() / DesignLineHeight);
+}
+
+} // namespace ui
