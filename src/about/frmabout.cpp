@@ -28,10 +28,14 @@ public:
 protected:
     void paintEvent(QPaintEvent *) override
     {
-        // The white line starts a pixel right of the grey one.
+        // The white line starts a pixel right of the grey one. On a dark palette the same
+        // etching is drawn in its own shades: a white line would glare there.
+        const bool dark = palette().color(QPalette::Window).lightness() < 128;
         QPainter p(this);
-        p.fillRect(0, 0, width(), 1, QColor(128, 128, 128));
-        p.fillRect(px(105) - px(90), 1, width() - (px(105) - px(90)), 2, Qt::white);
+        p.fillRect(0, 0, width(), 1,
+                   dark ? palette().color(QPalette::Shadow) : QColor(128, 128, 128));
+        p.fillRect(px(105) - px(90), 1, width() - (px(105) - px(90)), 2,
+                   dark ? palette().color(QPalette::Light) : QColor(Qt::white));
     }
 };
 } // namespace
