@@ -103,19 +103,19 @@ void frmAbout::fitToFont()
     // proportion and lets each row take the height its text needs, which moves the rows
     // below it down. The box keeps its design size where nothing needs more.
     const int column = std::max({px(3885), qRound(px(3885) * ui::fontGrowth(this)),
-                                 ui::wholeTextSize(lblTitle, lblTitle->text()).width(),
-                                 ui::wholeTextSize(lblVersion, lblVersion->text()).width()});
+                                 ui::roomyTextSize(lblTitle, lblTitle->text()).width(),
+                                 ui::roomyTextSize(lblVersion, lblVersion->text()).width()});
     const int width = qMax(px(5730), px(1050) + column + (px(5730) - px(1050) - px(3885)));
-    const int titleHeight = qMax(px(345), ui::wholeTextSize(lblTitle, lblTitle->text()).height());
+    const int titleHeight = qMax(px(345), ui::roomyTextSize(lblTitle, lblTitle->text()).height());
     const int versionHeight =
-        qMax(px(225), ui::wholeTextSize(lblVersion, lblVersion->text()).height());
+        qMax(px(225), ui::roomyTextSize(lblVersion, lblVersion->text()).height());
     const QRect wrapped = lblDescription->fontMetrics().boundingRect(
         QRect(0, 0, column, 100000), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
         lblDescription->text());
     const int descriptionHeight = qMax(px(1170), wrapped.height());
-    const QSize ok = ui::wholeTextSize(cmdOK, cmdOK->text()).expandedTo(cmdOK->sizeHint());
+    const QSize ok = ui::roomyTextSize(cmdOK, cmdOK->text()).expandedTo(cmdOK->sizeHint());
     const int okWidth = qMax(px(1260), ok.width());
-    const int okHeight = qMax(px(345), ui::wholeTextSize(cmdOK, cmdOK->text()).height());
+    const int okHeight = qMax(px(345), ui::roomyTextSize(cmdOK, cmdOK->text()).height());
 
     const int versionDown = titleHeight - px(345);
     const int descriptionDown = versionDown + versionHeight - px(225);

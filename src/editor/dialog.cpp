@@ -106,7 +106,7 @@ void Dialog::fitToFont()
     // size unless its text needs more; a control that grows pushes the rows below it down
     // and the button column right, and the window grows with them.
     const auto whole = [](const QWidget *w, const QString &text) {
-        return ui::wholeTextSize(w, text);
+        return ui::roomyTextSize(w, text);
     };
     const QString typed = QStringLiteral("Wgjpq"); // stands for what the user types
     const QSize label1 = whole(Label1, Label1->text());

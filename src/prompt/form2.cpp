@@ -59,7 +59,7 @@ void Form2::fitToFont()
     // and all.
     const int width = qMax(PromptWidth, qRound(PromptWidth * ui::fontGrowth(Text1)));
     const int height =
-        qMax(PromptHeight, ui::wholeTextSize(Text1, QStringLiteral("Wgjpq")).height());
+        qMax(PromptHeight, ui::roomyTextSize(Text1, QStringLiteral("Wgjpq")).height());
     setFixedSize(width, height);
     Text1->setGeometry(0, 0, width, height);
 }

@@ -64,6 +64,19 @@ QSize wholeTextSize(const QWidget *w, const QString &text)
     return need + around;
 }
 
+QSize roomyTextSize(const QWidget *w, const QString &text)
+{
+    const QSize whole = wholeTextSize(w, text);
+    if (qobject_cast<const QLabel *>(w))
+        return whole;
+    // The designs' own room holds the default font; what a taller line adds on top is
+    // shared out above and below the text.
+    const int line = w->fontMetrics().height();
+    const int above = qRound(qMax(0.0, line - DesignLineHeight) / 3.0);
+    const int beside = qobject_cast<const QPushButton *>(w) ? line : 0;
+    return whole + QSize(beside, above);
+}
+
 qreal fontGrowth(const QWidget *w)
 {
     return qMax(1.0, w->fontMetrics().height() / DesignLineHeight);

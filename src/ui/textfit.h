@@ -19,6 +19,11 @@ QRect textArea(const QWidget *w, const QRect &r);
 /// @p text stands for what the user types.
 QSize wholeTextSize(const QWidget *w, const QString &text);
 
+/// wholeTextSize() with room to breathe for framed controls (text boxes, lists, buttons): a
+/// line taller than the designs' gets a third of the difference as space around its text,
+/// and a push button a line's height beside its label. Labels get their whole text size.
+QSize roomyTextSize(const QWidget *w, const QString &text);
+
 /// How much taller the font of @p w is than the one the designs were drawn for; at least 1.
 /// Fields that hold what the user types are made this much wider.
 qreal fontGrowth(const QWidget *w);
