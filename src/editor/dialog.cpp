@@ -105,23 +105,23 @@ void Dialog::fitToFont()
     // The design, in pixels, holds a small font. Every control keeps its design place and
     // size unless its text needs more; a control that grows pushes the rows below it down
     // and the button column right, and the window grows with them.
-    const auto whole = [](const QWidget *w, const QString &text) {
+    const auto need = [](const QWidget *w, const QString &text) {
         return ui::roomyTextSize(w, text);
     };
     const QString typed = QStringLiteral("Wgjpq"); // stands for what the user types
-    const QSize label1 = whole(Label1, Label1->text());
-    const QSize label2 = whole(Label2, Label2->text());
-    const QSize label3 = whole(Label3, Label3->text());
-    const QSize label4 = whole(Label4, Label4->text());
+    const QSize label1 = need(Label1, Label1->text());
+    const QSize label2 = need(Label2, Label2->text());
+    const QSize label3 = need(Label3, Label3->text());
+    const QSize label4 = need(Label4, Label4->text());
     QSize hotkey(0, 0);
     for (const QString &choice : editor::hotkeyChoices())
-        hotkey = hotkey.expandedTo(whole(cmbhotkey, choice));
+        hotkey = hotkey.expandedTo(need(cmbhotkey, choice));
     QSize button(0, 0);
     for (QPushButton *b : {OKButton, CancelButton, cmdbrowse})
-        button = button.expandedTo(whole(b, b->text())).expandedTo(QSize(b->sizeHint().width(), 0));
+        button = button.expandedTo(need(b, b->text())).expandedTo(QSize(b->sizeHint().width(), 0));
 
     const int fieldWidth = qMax(290, qRound(290 * ui::fontGrowth(this)));
-    const int fieldHeight = qMax(21, whole(txtkeyword, typed).height());
+    const int fieldHeight = qMax(21, need(txtkeyword, typed).height());
     const int label1Height = qMax(14, label1.height());
     const int label2Height = qMax(14, label2.height());
     const int label4Height = qMax(14, label4.height());

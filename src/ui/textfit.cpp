@@ -14,8 +14,9 @@ namespace {
 // The line height the designs' 21-pixel text boxes hold: 21 less a frame of two pixels and a
 // margin of one on either side.
 constexpr qreal DesignLineHeight = 15;
-} // namespace
 
+/// Where @p w, given the rectangle @p r, draws its text in its style: a label's contents, a
+/// text box's editing area, a drop-down list's field, a push button's label area.
 QRect textArea(const QWidget *w, const QRect &r)
 {
     const QStyle *st = w->style();
@@ -53,6 +54,8 @@ QRect textArea(const QWidget *w, const QRect &r)
         area.adjust(l->margin(), l->margin(), -l->margin(), -l->margin());
     return area;
 }
+
+} // namespace
 
 QSize wholeTextSize(const QWidget *w, const QString &text)
 {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -9,10 +8,6 @@ class QWidget;
 /// Sizing the windows' controls from their font: the window designs are drawn in pixels for a
 /// small font, and a larger font or a larger text scale grows them so that every text is whole.
 namespace ui {
-
-/// Where @p w, given the rectangle @p r, draws its text in its style: a label's contents, a
-/// text box's editing area, a drop-down list's field, a push button's label area.
-QRect textArea(const QWidget *w, const QRect &r);
 
 /// The smallest size at which @p w shows @p text whole in its own font: the text's bounding
 /// box, descenders included, and what its style draws around the text. For a text box,
