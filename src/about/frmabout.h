@@ -36,7 +36,12 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *e) override;
 
 private:
+    /// Places the controls for the font: the design, grown where a text needs more room.
+    void fitToFont();
+
+    QWidget *Line1 = nullptr;
     QPointer<QWidget> m_mainWindow;
 };

@@ -3,6 +3,7 @@
 #include "entries/entrytables.h"
 #include "entries/ini.h"
 #include "platform/dialogs.h"
+#include "ui/textfit.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -13,24 +14,11 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace {
 const QString kKeywordTip = QStringLiteral("You should at least enter a word or hotkey");
 const QString kActionTip = QStringLiteral("Type the URL of a webpage or the path of a file");
-
-/// The largest point size, up to the labels' own, at which every label's text fits the
-/// width it has.
-qreal fittingPointSize(const QList<QPair<QLabel *, int>> &labels)
-{
-    QFont f = labels.first().first->font();
-    qreal size = f.pointSizeF();
-    for (const auto &[label, width] : labels) {
-        while (size > 6 && QFontMetricsF(f).horizontalAdvance(label->text()) > width) {
-            size -= 0.5;
-            f.setPointSizeF(size);
-        }
-    }
-    return size;
-}
 
 /// A file dropped on the action box gives its path, not its "file://" address; other drops
 /// are the line edit's own.
@@ -68,59 +56,34 @@ Dialog::Dialog(EditorHost &host)
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle(QStringLiteral("Add..."));
-    setFixedSize(402, 156);
 
-    auto place = [](QWidget *w, const char *name, int left, int top, int width, int height) {
+    auto make = [this](auto *w, const char *name) {
         w->setObjectName(QString::fromLatin1(name));
-        w->setGeometry(left, top, width, height);
+        return w;
     };
-
-    txtkeyword = new QLineEdit(this);
-    place(txtkeyword, "txtkeyword", 15, 34, 290, 21);
+    txtkeyword = make(new QLineEdit(this), "txtkeyword");
     txtkeyword->setToolTip(kKeywordTip);
 
-    cmbhotkey = new QComboBox(this);
-    place(cmbhotkey, "cmbhotkey", 75, 78, 81, 21);
+    cmbhotkey = make(new QComboBox(this), "cmbhotkey");
     cmbhotkey->setEditable(false);
     cmbhotkey->setToolTip(kKeywordTip);
     cmbhotkey->setMaxVisibleItems(16);
 
-    txtaction = new QLineEdit(this);
-    place(txtaction, "txtaction", 14, 128, 290, 21);
+    txtaction = make(new QLineEdit(this), "txtaction");
     txtaction->setToolTip(kActionTip);
     txtaction->installEventFilter(new PathDrop(txtaction));
 
-    cmdbrowse = new QPushButton(QStringLiteral("Browse"), this);
-    place(cmdbrowse, "cmdbrowse", 311, 128, 81, 21);
-
-    OKButton = new QPushButton(QStringLiteral("OK"), this);
-    place(OKButton, "OKButton", 311, 8, 81, 25);
+    cmdbrowse = make(new QPushButton(QStringLiteral("Browse"), this), "cmdbrowse");
+    OKButton = make(new QPushButton(QStringLiteral("OK"), this), "OKButton");
     OKButton->setDefault(true);
+    CancelButton = make(new QPushButton(QStringLiteral("Cancel"), this), "CancelButton");
 
-    CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    place(CancelButton, "CancelButton", 312, 40, 81, 25);
-
-    Label1 = new QLabel(QStringLiteral("Keyword :"), this);
-    place(Label1, "Label1", 8, 15, 50, 14);
-    Label2 = new QLabel(QStringLiteral("Hotkey :"), this);
-    place(Label2, "Label2", 8, 62, 50, 14);
-    Label3 = new QLabel(QStringLiteral("Ctrl + Shift +"), this);
-    place(Label3, "Label3", 15, 79, 65, 21);
-    Label4 = new QLabel(QStringLiteral("Action :"), this);
-    place(Label4, "Label4", 8, 109, 50, 14);
+    Label1 = make(new QLabel(QStringLiteral("Keyword :"), this), "Label1");
+    Label2 = make(new QLabel(QStringLiteral("Hotkey :"), this), "Label2");
+    Label3 = make(new QLabel(QStringLiteral("Ctrl + Shift +"), this), "Label3");
+    Label4 = make(new QLabel(QStringLiteral("Action :"), this), "Label4");
     // Label3 is drawn first so that the list, which overlaps its right end, stays on top.
     Label3->lower();
-    // The sizes were made for a narrower font than most desktops use: rather than grow past
-    // them, the labels take a smaller size of the same font when their texts do not fit.
-    const qreal labelSize = fittingPointSize({{Label1, Label1->width()},
-                                              {Label2, Label2->width()},
-                                              {Label3, cmbhotkey->x() - Label3->x()},
-                                              {Label4, Label4->width()}});
-    for (QLabel *l : {Label1, Label2, Label3, Label4}) {
-        QFont f = l->font();
-        f.setPointSizeF(labelSize);
-        l->setFont(f);
-    }
 
     setTabOrder(txtkeyword, cmbhotkey);
     setTabOrder(cmbhotkey, txtaction);
@@ -132,8 +95,76 @@ Dialog::Dialog(EditorHost &host)
     connect(OKButton, &QPushButton::clicked, this, &Dialog::OKButton_Click);
     connect(CancelButton, &QPushButton::clicked, this, &Dialog::CancelButton_Click);
 
+    fitToFont();
     Form_Load();
     txtkeyword->setFocus(Qt::OtherFocusReason);
+}
+
+void Dialog::fitToFont()
+{
+    // The design, in pixels, holds a small font. Every control keeps its design place and
+    // size unless its text needs more; a control that grows pushes the rows below it down
+    // and the button column right, and the window grows with them.
+    const auto need = [](const QWidget *w, const QString &text) {
+        return ui::roomyTextSize(w, text);
+    };
+    const QString typed = QStringLiteral("Wgjpq"); // stands for what the user types
+    const QSize label1 = need(Label1, Label1->text());
+    const QSize label2 = need(Label2, Label2->text());
+    const QSize label3 = need(Label3, Label3->text());
+    const QSize label4 = need(Label4, Label4->text());
+    QSize hotkey(0, 0);
+    for (const QString &choice : editor::hotkeyChoices())
+        hotkey = hotkey.expandedTo(need(cmbhotkey, choice));
+    QSize button(0, 0);
+    for (QPushButton *b : {OKButton, CancelButton, cmdbrowse})
+        button = button.expandedTo(need(b, b->text())).expandedTo(QSize(b->sizeHint().width(), 0));
+
+    const int fieldWidth = qMax(290, qRound(290 * ui::fontGrowth(this)));
+    const int fieldHeight = qMax(21, need(txtkeyword, typed).height());
+    const int label1Height = qMax(14, label1.height());
+    const int label2Height = qMax(14, label2.height());
+    const int label4Height = qMax(14, label4.height());
+    const int hotkeyHeight = std::max({21, hotkey.height(), label3.height()});
+    const int actionHeight = qMax(fieldHeight, button.height());
+    const int buttonWidth = qMax(81, button.width());
+    const int buttonHeight = qMax(25, button.height());
+
+    // How far each row moves down: the growth of the rows above it.
+    const int keywordDown = label1Height - 14;
+    const int label2Down = keywordDown + fieldHeight - 21;
+    const int hotkeyDown = label2Down + label2Height - 14;
+    const int label4Down = hotkeyDown + hotkeyHeight - 21;
+    const int actionDown = label4Down + label4Height - 14;
+
+    // The list stands just right of the words before it.
+    const int hotkeyLeft = qMax(75, 15 + label3.width() + 3);
+    const int hotkeyWidth = std::max({81, hotkey.width(), cmbhotkey->sizeHint().width()});
+    const int leftColumnRight =
+        std::max({15 + fieldWidth, hotkeyLeft + hotkeyWidth, 8 + label1.width(), 8 + label2.width(),
+                  8 + label4.width()});
+    const int right = qMax(0, leftColumnRight - 305);
+
+    Label1->setGeometry(8, 15, qMax(50, label1.width()), label1Height);
+    txtkeyword->setGeometry(15, 34 + keywordDown, fieldWidth, fieldHeight);
+    Label2->setGeometry(8, 62 + label2Down, qMax(50, label2.width()), label2Height);
+    Label3->setGeometry(15, 79 + hotkeyDown, qMax(65, label3.width()), hotkeyHeight);
+    cmbhotkey->setGeometry(hotkeyLeft, 78 + hotkeyDown, hotkeyWidth, hotkeyHeight);
+    Label4->setGeometry(8, 109 + label4Down, qMax(50, label4.width()), label4Height);
+    txtaction->setGeometry(14, 128 + actionDown, fieldWidth, actionHeight);
+    cmdbrowse->setGeometry(311 + right, 128 + actionDown, buttonWidth, actionHeight);
+    OKButton->setGeometry(311 + right, 8, buttonWidth, buttonHeight);
+    CancelButton->setGeometry(312 + right, 40 + buttonHeight - 25, buttonWidth, buttonHeight);
+
+    setFixedSize(qMax(402, CancelButton->geometry().right() + 1 + 9),
+                 qMax(156, cmdbrowse->geometry().bottom() + 1 + 7));
+}
+
+void Dialog::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange)
+        fitToFont();
+    QDialog::changeEvent(e);
 }
 
 Dialog::~Dialog() = default;

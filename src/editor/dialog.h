@@ -54,8 +54,11 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *e) override;
 
 private:
+    /// Places the controls for the font: the design, grown where a text needs more room.
+    void fitToFont();
     editor::EntryFields fields() const;
 
     EditorHost &m_host;

@@ -6,6 +6,7 @@
 #include "platform/shell.h"
 #include "platform/windowfocus.h"
 #include "ui/programicon.h"
+#include "ui/textfit.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -37,7 +38,6 @@ Form2::Form2(const EntryTables &tables, platform::Shell &shell, platform::Dialog
     setWindowIcon(ui::programIcon());
     // A tool window keeps the short-lived prompt out of the taskbar.
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
-    setFixedSize(PromptWidth, PromptHeight);
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(40);
@@ -45,12 +45,30 @@ Form2::Form2(const EntryTables &tables, platform::Shell &shell, platform::Dialog
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(0, 0, PromptWidth, PromptHeight);
+    fitToFont();
     Text1->setToolTip(QStringLiteral("Type the keyword here, then press Enter."));
     Text1->installEventFilter(this);
     setFocusProxy(Text1);
 
     Form_Load();
+}
+
+void Form2::fitToFont()
+{
+    // The design size, grown with a larger font so that what is typed is whole, descenders
+    // and all.
+    const int width = qMax(PromptWidth, qRound(PromptWidth * ui::fontGrowth(Text1)));
+    const int height =
+        qMax(PromptHeight, ui::roomyTextSize(Text1, QStringLiteral("Wgjpq")).height());
+    setFixedSize(width, height);
+    Text1->setGeometry(0, 0, width, height);
+}
+
+void Form2::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange)
+        fitToFont();
+    QWidget::changeEvent(e);
 }
 
 void Form2::Form_Load()

@@ -54,8 +54,12 @@ public slots:
 protected:
     bool event(QEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
+    void changeEvent(QEvent *e) override;
 
 private:
+    /// Sizes the window and Text1 for the font: the design size, or larger where the text
+    /// needs it.
+    void fitToFont();
     /// Makes the prompt Qt's active window again where the window system never took it away.
     void restoreActive();
 

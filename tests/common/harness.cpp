@@ -422,10 +422,63 @@ QRect E2eSession::geometry(const QString &window) const
                  field("Height"));
 }
 
+QRect E2eSession::focusedFrame() const
+{
+    Display *d = XOpenDisplay(m_display.toLocal8Bit().constData());
+    if (!d)
+        return QRect();
+    Window w = None;
+    int revert = 0;
+    XGetInputFocus(d, &w, &revert);
+    QRect frame;
+    const Window root = DefaultRootWindow(d);
+    // Up to the child of the root: the window manager's frame, title bar included.
+    while (w != None && w != PointerRoot && w != root) {
+        Window parent = None, r = None, *children = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(d, w, &r, &parent, &children, &n))
+            break;
+        if (children)
+            XFree(children);
+        if (parent == root) {
+            XWindowAttributes a;
+            if (XGetWindowAttributes(d, w, &a))
+                frame =
+                    QRect(a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width);
+            break;
+        }
+        w = parent;
+    }
+    XCloseDisplay(d);
+    return frame;
+}
+
 QString E2eSession::screenshot(const QString &name) const
 {
     const QString file = path(name + QStringLiteral(".png"));
     run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
+    // For people to look at: a copy cropped to the focused window, in the folder named by
+    // DUDUD_SCREENSHOT_DIR. Probes are for reading pixels and stay here.
+    const QString folder = qEnvironmentVariable("DUDUD_SCREENSHOT_DIR");
+    if (!folder.isEmpty() && !name.startsWith(QLatin1String("probe")) && QDir().mkpath(folder)) {
+        QStringList args{file};
+        const QRect frame =
+            focusedFrame().intersected(QRect(0, 0, m_options.screenWidth, m_options.screenHeight));
+        if (!frame.isEmpty()) {
+            args << QStringLiteral("-crop")
+                 << QStringLiteral("%1x%2+%3+%4")
+                        .arg(frame.width())
+                        .arg(frame.height())
+                        .arg(frame.x())
+                        .arg(frame.y())
+                 << QStringLiteral("+repage");
+        }
+        // Small files: no time stamps or other text chunks, the fewest colours that do.
+        args << QStringLiteral("-strip") << QStringLiteral("-define")
+             << QStringLiteral("png:exclude-chunks=date,time")
+             << QDir(folder).absoluteFilePath(name + QStringLiteral(".png"));
+        run(QStringLiteral("convert"), args);
+    }
     return file;
 }
 

@@ -107,8 +107,13 @@ public:
     /// Presses @p codes in order, holds them @p holdMs, releases them in reverse order.
     void chord(const QList<unsigned> &codes, int holdMs);
 
-    /// Saves a screenshot of the whole screen as PNG; returns its path.
+    /// Saves a screenshot of the whole screen as PNG; returns its path. With the variable
+    /// DUDUD_SCREENSHOT_DIR set, also writes "<name>.png" cropped to the focused window
+    /// there (shots named "probe..." excepted).
     QString screenshot(const QString &name) const;
+    /// The focused top-level window with its window manager frame, in root coordinates;
+    /// empty when no window has the focus.
+    QRect focusedFrame() const;
 
 private:
     bool startServer();
