@@ -21,13 +21,17 @@ namespace {
 constexpr int maxLine = 256;
 
 /// The socket's file: in the user's runtime folder, which only the user can enter, or in
-/// the temporary folder otherwise.
+/// the temporary folder where there is none of the user's own (a variable inherited from
+/// another user, say).
 QByteArray socketPath(const QString &name)
 {
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QDir(dir).exists())
-        dir = QDir::tempPath();
-    return QFile::encodeName(dir + QLatin1Char('/') + name);
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    struct stat st;
+    const bool own = !runtime.isEmpty() && ::stat(runtime.constData(), &st) == 0 &&
+                     S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+                     ::access(runtime.constData(), W_OK) == 0;
+    const QByteArray dir = own ? runtime : QFile::encodeName(QDir::tempPath());
+    return dir + '/' + QFile::encodeName(name);
 }
 
 bool addressOf(const QByteArray &path, sockaddr_un &addr)
