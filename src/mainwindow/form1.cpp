@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QMenuBar>
 #include <QTreeView>
 
@@ -31,6 +32,28 @@ Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
+    // The rows and the selection are kept without the view: a program that stays in the tray
+    // never makes the window's contents, nor loads the fonts they need.
+    m_selection = new QItemSelectionModel(tables.list(), this);
+
+    buildMenus();
+    setupTrayMenu();
+
+    endProgram = [] { platform::endProcessNow(0); };
+
+    Timer1.setInterval(150);
+    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+}
+
+void Form1::setVisible(bool visible)
+{
+    if (visible && !ListView1)
+        buildWindow();
+    QMainWindow::setVisible(visible);
+}
+
+void Form1::buildWindow()
+{
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
@@ -50,22 +73,22 @@ Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
     // Paths keep their file name in view.
     ListView1->setTextElideMode(Qt::ElideMiddle);
     ListView1->setModel(tables.list());
+    ListView1->setSelectionModel(m_selection);
     ListView1->header()->setSectionsMovable(false);
     ListView1->header()->setStretchLastSection(false);
     // A third of the list's inner width each, so the three fill it without a scroll bar.
     const int third = (ListView1->width() - 2 * ListView1->frameWidth()) / 3;
     for (int c = 0; c < 3; ++c)
         ListView1->header()->resizeSection(c, third);
+    if (m_selection->currentIndex().isValid())
+        ListView1->scrollTo(m_selection->currentIndex());
 
-    buildMenus();
-    setupTrayMenu();
-
+    for (const auto &[caption, actions] : std::as_const(m_menus)) {
+        QMenu *menu = menuBar()->addMenu(caption);
+        menu->setObjectName(actions.first()->property("menu").toString());
+        menu->addActions(actions);
+    }
     resize(514, 457 + menuBar()->sizeHint().height());
-
-    endProgram = [] { platform::endProcessNow(0); };
-
-    Timer1.setInterval(150);
-    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
 }
 
 Form1::~Form1()
@@ -100,35 +123,38 @@ QAction *Form1::action(const QString &name) const
 
 void Form1::buildMenus()
 {
-    auto add = [this](QMenu *menu, const char *name, const QString &caption,
+    // The actions are the window's from the start (its shortcuts, the commands); the menus
+    // that show them are made with the window.
+    auto add = [this](const char *menu, const char *name, const QString &caption,
                       const QKeySequence &shortcut, void (Form1::*slot)()) {
-        QAction *a = menu->addAction(caption);
+        auto *a = new QAction(caption, this);
         a->setObjectName(QString::fromLatin1(name));
+        a->setProperty("menu", QString::fromLatin1(menu));
         if (!shortcut.isEmpty())
             a->setShortcut(shortcut);
         connect(a, &QAction::triggered, this, slot);
+        addAction(a);
         return a;
     };
 
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("file"));
-    add(file, "Exit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X),
-        &Form1::Exit_Click);
-
-    QMenu *act = menuBar()->addMenu(QStringLiteral("&Action"));
-    act->setObjectName(QStringLiteral("Action"));
-    add(act, "Add", QStringLiteral("Add..."), QKeySequence(Qt::Key_F3), &Form1::Add_Click);
-    add(act, "Modify", QStringLiteral("Modify..."), QKeySequence(Qt::Key_F4), &Form1::Modify_Click);
-    add(act, "Remove", QStringLiteral("Remove"), QKeySequence(Qt::Key_Delete),
-        &Form1::Remove_Click);
-
-    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("Help"));
-    add(help, "contents", QStringLiteral("Contents"), QKeySequence(Qt::Key_F1),
-        &Form1::contents_Click);
-    add(help, "index", QStringLiteral("Index"), QKeySequence(), &Form1::index_Click);
-    add(help, "About", QStringLiteral("About"), QKeySequence(Qt::CTRL | Qt::Key_B),
-        &Form1::About_Click);
+    m_menus = {
+        {QStringLiteral("&File"),
+         {add("file", "Exit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X),
+              &Form1::Exit_Click)}},
+        {QStringLiteral("&Action"),
+         {add("Action", "Add", QStringLiteral("Add..."), QKeySequence(Qt::Key_F3),
+              &Form1::Add_Click),
+          add("Action", "Modify", QStringLiteral("Modify..."), QKeySequence(Qt::Key_F4),
+              &Form1::Modify_Click),
+          add("Action", "Remove", QStringLiteral("Remove"), QKeySequence(Qt::Key_Delete),
+              &Form1::Remove_Click)}},
+        {QStringLiteral("&Help"),
+         {add("Help", "contents", QStringLiteral("Contents"), QKeySequence(Qt::Key_F1),
+              &Form1::contents_Click),
+          add("Help", "index", QStringLiteral("Index"), QKeySequence(), &Form1::index_Click),
+          add("Help", "About", QStringLiteral("About"), QKeySequence(Qt::CTRL | Qt::Key_B),
+              &Form1::About_Click)}},
+    };
 }
 
 void Form1::setupTrayMenu()
@@ -200,9 +226,10 @@ void Form1::selectRow(int row)
     if (rows == 0)
         return;
     const QModelIndex idx = tables.list()->index(qBound(1, row, rows) - 1, 0);
-    ListView1->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
-                                                          QItemSelectionModel::Rows);
-    ListView1->scrollTo(idx);
+    m_selection->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
+                                          QItemSelectionModel::Rows);
+    if (ListView1)
+        ListView1->scrollTo(idx);
 }
 
 bool Form1::set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList &actions) const
@@ -212,7 +239,7 @@ bool Form1::set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList 
 
 int Form1::selectedRow() const
 {
-    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+    const QModelIndexList rows = m_selection->selectedRows();
     if (rows.isEmpty())
         return 0;
     return rows.first().row() + 1;

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 class QTreeView;
+class QItemSelectionModel;
 class QMenu;
 class QAction;
 class Form2;
@@ -43,7 +44,10 @@ public:
     QString &s = tables.s;
     bool Modi = false;
     platform::NotifyIconData nid;
+    /// The list of entries; made when the window is first shown. Its rows and selection live
+    /// in the tables' model and selection() from the start.
     QTreeView *ListView1 = nullptr;
+    QItemSelectionModel *selection() const { return m_selection; }
 
     // --- start-up and shutdown ----------------------------------------------------------
     /// The whole start-up. A keyboard device that cannot be had is told once, and the program
@@ -126,6 +130,9 @@ public slots:
     void index_Click();
     void About_Click();
 
+    /// Builds the window's contents when it is first shown.
+    void setVisible(bool visible) override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -142,6 +149,7 @@ private:
     void wakeTick();
     void Form_Unload(bool &Cancel);
     void buildMenus();
+    void buildWindow();
     void setupTrayMenu();
 
     platform::PlatformBundle m_platform;
@@ -151,6 +159,9 @@ private:
     QPointer<Dialog> m_dialog;
     QPointer<frmAbout> m_about;
     bool m_loaded = false;
+    QItemSelectionModel *m_selection = nullptr;
+    /// The menu bar's menus, each a caption and its actions; put in the bar by buildWindow.
+    QList<QPair<QString, QList<QAction *>>> m_menus;
     bool m_restoring = false;
     bool m_centreOnFrame = false; ///< centred before the frame was known
     bool m_keyboardFailed = false;

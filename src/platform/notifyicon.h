@@ -15,7 +15,7 @@ namespace platform {
 struct NotifyIconData
 {
     int cbSize = 88;
-    quintptr hWnd = 0;
+    quintptr hWnd = 0; // the main window's native id, 0 while it has none
     unsigned uID = 1;
     unsigned uFlags = 7; // callback message, icon and tip are valid
     unsigned uCallbackMessage = WmMouseMove;

@@ -75,7 +75,7 @@ struct Env
     QStringList rows() const
     {
         QStringList out;
-        const QAbstractItemModel *m = f->ListView1->model();
+        const QAbstractItemModel *m = f->tables.list();
         for (int r = 0; r < m->rowCount(); ++r) {
             out << m->index(r, 0).data().toString() + QLatin1Char('|') +
                        m->index(r, 1).data().toString() + QLatin1Char('|') +
@@ -86,12 +86,11 @@ struct Env
     void select(int row)
     {
         if (row == 0) {
-            f->ListView1->selectionModel()->clearSelection();
+            f->selection()->clearSelection();
             return;
         }
-        f->ListView1->selectionModel()->select(f->ListView1->model()->index(row - 1, 0),
-                                               QItemSelectionModel::ClearAndSelect |
-                                                   QItemSelectionModel::Rows);
+        f->selection()->select(f->tables.list()->index(row - 1, 0),
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     /// Writes that reached the file, without the folder: "section|key=value".
     QStringList writes() const

@@ -26,17 +26,23 @@ bool Form1::Form_Load()
         qWarning("%s", qPrintable(swept.error));
     getinfo();
     selectRow(1);
-    show();
+    // With a tray the window would be hidden again at once: it is created when it is first
+    // shown. Without one it goes to the taskbar minimised.
+    const bool tray = notifyIcon().trayAvailable();
+    if (!tray)
+        show();
 
     nid = platform::NotifyIconData();
-    nid.hWnd = quintptr(winId());
+    // The tray does not use the window's id; asking for it would create the window.
+    nid.hWnd = quintptr(internalWinId());
     nid.hIcon = windowIcon();
     nid.szTip = QStringLiteral("Dudud Adadadiz");
     notifyIcon().onEvent = [this](int code) { Form_MouseMove(code); };
     notifyIcon().setContextMenu(mPopupSys);
     notifyIcon().Shell_NotifyIconA(platform::NimAdd, nid);
 
-    minimise();
+    if (!tray)
+        minimise();
     m_loaded = true;
     // Once the event loop has run the start-up's queued work (the icon's embedding among it).
     QTimer::singleShot(0, this, [] { platform::releaseFreedMemory(); });
