@@ -1,17 +1,81 @@
 #include "ui/programicon.h"
 
+#include <QHash>
+#include <QIconEngine>
+#include <QPainter>
 #include <QWidget>
 
 namespace ui {
+namespace {
+
+// Every size a panel may ask for, drawn for that size: a HiDPI tray stays crisp, and the
+// 32 x 32 image is the one the About box has always shown.
+constexpr int Sizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+QString fileOfSize(int size)
+{
+    return size == 32 ? QStringLiteral(":/icons/dudud.xpm")
+                      : QStringLiteral(":/icons/dudud-adadadiz-%1.png").arg(size);
+}
+
+/// Reads a size's image when it is first asked for: a program resting in the tray holds only
+/// the one or two sizes its panel draws, not all eight (about 350 KB).
+class ProgramIconEngine : public QIconEngine
+{
+public:
+    QPixmap pixmap(const QSize &want, QIcon::Mode mode, QIcon::State state) override
+    {
+        const int side = qMax(want.width(), want.height());
+        int size = Sizes[std::size(Sizes) - 1];
+        for (int s : Sizes) {
+            if (s >= side) {
+                size = s;
+                break;
+            }
+        }
+        QPixmap &p = m_loaded[size];
+        if (p.isNull())
+            p = QPixmap(fileOfSize(size));
+        QPixmap out = size == side ? p
+                                   : p.scaled(want, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        // The disabled and selected looks are the ones Qt gives any icon.
+        if (mode != QIcon::Normal)
+            out = QIcon(out).pixmap(out.size(), mode, state);
+        return out;
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size() * painter->device()->devicePixelRatio(),
+                                         mode, state));
+    }
+
+    QSize actualSize(const QSize &want, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(qMax(want.width(), want.height()), Sizes[std::size(Sizes) - 1]);
+        return QSize(side, side).boundedTo(want);
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> out;
+        for (int s : Sizes)
+            out << QSize(s, s);
+        return out;
+    }
+
+    QIconEngine *clone() const override { return new ProgramIconEngine(*this); }
+    QString key() const override { return QStringLiteral("ProgramIconEngine"); }
+
+private:
+    QHash<int, QPixmap> m_loaded;
+};
+
+} // namespace
 
 QIcon programIcon()
 {
-    // Every size a panel may ask for, drawn for that size: a HiDPI tray stays crisp, and the
-    // 32 x 32 image is the one the About box has always shown.
-    QIcon icon(QStringLiteral(":/icons/dudud.xpm"));
-    for (int size : {16, 22, 24, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/dudud-adadadiz-%1.png").arg(size), QSize(size, size));
-    return icon;
+    return QIcon(new ProgramIconEngine);
 }
 
 void bringForward(QWidget *w)

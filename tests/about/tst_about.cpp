@@ -35,6 +35,8 @@ private slots:
     void cleanup();
 
     void texts();
+    void programIconSizes_data();
+    void programIconSizes();
     void geometry_data();
     void geometry();
     void fixedDialogBorder();
@@ -61,6 +63,36 @@ void TstAbout::cleanup()
         delete a;
     processDeletes();
     setProgramDirForTesting(QString());
+}
+
+void TstAbout::programIconSizes_data()
+{
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<int>("drawnFrom"); // the size whose image it is made from
+    QTest::newRow("16 exact") << 16 << 16;
+    QTest::newRow("22 exact") << 22 << 22;
+    QTest::newRow("32 is the XPM") << 32 << 32;
+    QTest::newRow("20 from 22") << 20 << 22;
+    QTest::newRow("100 from 128") << 100 << 128;
+    QTest::newRow("256 exact") << 256 << 256;
+    QTest::newRow("512 from the largest") << 512 << 256;
+}
+
+void TstAbout::programIconSizes()
+{
+    QFETCH(int, asked);
+    QFETCH(int, drawnFrom);
+    const QString file = drawnFrom == 32
+                             ? QStringLiteral(":/icons/dudud.xpm")
+                             : QStringLiteral(":/icons/dudud-adadadiz-%1.png").arg(drawnFrom);
+    const QImage expected = QImage(file)
+                                .convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                .scaled(asked, asked, Qt::KeepAspectRatio,
+                                        Qt::SmoothTransformation);
+    const QIcon icon = ui::programIcon();
+    QCOMPARE(icon.pixmap(asked, asked).toImage().convertToFormat(expected.format()), expected);
+    QCOMPARE(icon.availableSizes().size(), 8);
+    QVERIFY(!icon.pixmap(asked, asked, QIcon::Disabled).isNull());
 }
 
 void TstAbout::texts()
