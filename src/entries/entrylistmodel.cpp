@@ -24,6 +24,13 @@ QString shown(const QString &value, qsizetype most)
 }
 } // namespace
 
+QString EntryListModel::hotkeyShown(const QString &hotkey)
+{
+    if (hotkey.isEmpty())
+        return QString();
+    return QStringLiteral("Ctrl + Shift + ") + hotkey.toUpper();
+}
+
 QVariant EntryListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size())
@@ -40,7 +47,7 @@ QVariant EntryListModel::data(const QModelIndex &index, int role) const
     case 1:
         return shown(r.keyword, most);
     case 2:
-        return r.hotkey;
+        return hotkeyShown(r.hotkey);
     }
     return {};
 }

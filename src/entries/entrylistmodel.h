@@ -14,7 +14,7 @@ public:
     {
         QString action;
         QString keyword;
-        QString hotkey; ///< as shown: "Ctrl + Shift + " and the upper-cased name, or empty
+        QString hotkey; ///< as stored; shown as "Ctrl + Shift + " and the upper-cased name
     };
 
     using QAbstractTableModel::QAbstractTableModel;
@@ -29,6 +29,10 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+
+    /// How the Hotkey column shows @p hotkey: empty, or "Ctrl + Shift + " and its name in
+    /// capitals. Made when asked for, so the rows share the entry tables' strings.
+    static QString hotkeyShown(const QString &hotkey);
 
     /// Removes every row.
     void clear();

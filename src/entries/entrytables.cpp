@@ -8,13 +8,6 @@ int EntryTables::count() const
     return entries::parseCount(s).value_or(0);
 }
 
-QString EntryTables::hotkeyDisplay(const QString &hotkey)
-{
-    if (hotkey.isEmpty())
-        return QString();
-    return QStringLiteral("Ctrl + Shift + ") + hotkey.toUpper();
-}
-
 void EntryTables::readTables(const QString &path)
 {
     platform::ProfileSnapshot snapshot(platform::profile());
@@ -43,7 +36,7 @@ void EntryTables::getinfo()
     QList<EntryListModel::Row> rows;
     rows.reserve(n);
     for (int i = 0; i < n; ++i)
-        rows.append({Action.at(i), Keyword.at(i), hotkeyDisplay(Hotkey.at(i))});
+        rows.append({Action.at(i), Keyword.at(i), Hotkey.at(i)});
     m_list.appendRows(std::move(rows));
 }
 

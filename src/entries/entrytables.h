@@ -49,9 +49,6 @@ public:
     /// no entries.
     int count() const;
 
-    /// The hotkey as the list shows it.
-    static QString hotkeyDisplay(const QString &hotkey);
-
 private:
     bool checkTable(const QStringList &table, const QString &value);
     EntryListModel m_list;
