@@ -82,6 +82,11 @@ void EntryListModel::appendRows(QList<Row> rows)
         return;
     const int first = int(m_rows.size());
     beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
-    m_rows.append(std::move(rows));
+    // Into an empty list the rows move whole: appending would allocate the list again, with
+    // room to grow.
+    if (m_rows.isEmpty())
+        m_rows = std::move(rows);
+    else
+        m_rows.append(std::move(rows));
     endInsertRows();
 }

@@ -196,6 +196,9 @@ void Form1::getinfo()
 {
     tables.getinfo();
     keyboard().setHotkeys(hotkeyUses(tables));
+    // The tables hold what the program needs at rest; the parsed file, as large as the file
+    // again, is read anew by the next command that needs it.
+    m_platform.profile->releaseCache();
 }
 
 void Form1::reload(int preferredRow)

@@ -71,6 +71,10 @@ public:
     virtual void beginSnapshot() {}
     virtual void endSnapshot() {}
 
+    /// Forgets what it keeps of the files it read, outside a group or snapshot: the next
+    /// read reads the file again. The program calls it once it holds what it needs at rest.
+    virtual void releaseCache() {}
+
     /// Removes what writes to @p path left behind when their process died mid-write (see
     /// sweepWriteLeftovers()). A profile whose writes leave nothing behind has nothing to do.
     virtual SweepResult sweepLeftovers(const QString &path);

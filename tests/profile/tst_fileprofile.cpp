@@ -88,6 +88,7 @@ private slots:
     void otherProgramsEditSeen();
     void otherProgramsEditKeptByWrite();
     void snapshotSeesEditsMadeBetweenSnapshots();
+    void releaseCacheKeepsSnapshotAndGroup();
     void untouchedBytesKept_data();
     void untouchedBytesKept();
     void longValuesWhole_data();
@@ -320,6 +321,29 @@ void TstFileProfile::snapshotSeesEditsMadeBetweenSnapshots()
     ProfileSnapshot next(p);
     QCOMPARE(p.read(m_path, "a", "x", "def"), "333");
     QCOMPARE(p.read(m_path, "a", "y", "def"), "def");
+}
+
+void TstFileProfile::releaseCacheKeepsSnapshotAndGroup()
+{
+    put(m_path, "[a]\nx=1\n");
+    FileProfile p;
+    {
+        ProfileSnapshot snapshot(p);
+        QCOMPARE(p.read(m_path, "a", "x", "def"), "1");
+        put(m_path, "[a]\nx=22\n");
+        p.releaseCache();
+        QCOMPARE(p.read(m_path, "a", "x", "def"), "1");
+    }
+    p.releaseCache();
+    QCOMPARE(p.read(m_path, "a", "x", "def"), "22");
+    p.beginGroup();
+    QVERIFY(p.write(m_path, "a", "y", "3").ok);
+    p.releaseCache();
+    QCOMPARE(p.read(m_path, "a", "y", "def"), "3");
+    QVERIFY(p.commitGroup().ok);
+    p.releaseCache();
+    QCOMPARE(contents(m_path), QByteArray("[a]\nx=22\ny=3\n"));
+    QCOMPARE(p.read(m_path, "a", "y", "def"), "3");
 }
 
 void TstFileProfile::otherProgramsEditKeptByWrite()

@@ -416,7 +416,8 @@ struct FileProfile::Private
         entry.checkedInSnapshot = snapshotDepth > 0;
         if (it == cache.end() && cache.size() >= 16)
             cache.clear();
-        it = cache.insert(path, std::move(entry));
+        // Moved in: the document's line tables are as large as the file.
+        it = cache.emplace(path, std::move(entry));
         *out = &*it;
         return 0;
     }
@@ -593,6 +594,13 @@ void FileProfile::endSnapshot()
         return;
     for (Private::Entry &e : d->cache)
         e.checkedInSnapshot = false;
+}
+
+void FileProfile::releaseCache()
+{
+    if (d->inGroup || d->snapshotDepth > 0)
+        return;
+    d->cache = {};
 }
 
 SweepResult FileProfile::sweepLeftovers(const QString &path)

@@ -34,6 +34,7 @@ public:
     bool inGroup() const override;
     void beginSnapshot() override;
     void endSnapshot() override;
+    void releaseCache() override;
     SweepResult sweepLeftovers(const QString &path) override;
 
 private:
