@@ -47,9 +47,14 @@ Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
 
 void Form1::setVisible(bool visible)
 {
-    if (visible && !ListView1)
+    const bool first = visible && !ListView1;
+    if (first)
         buildWindow();
     QMainWindow::setVisible(visible);
+    // Its size was set while it was hidden: it is centred now that it is shown, and again
+    // once the window manager has framed it.
+    if (first && m_loaded)
+        Form_Resize();
 }
 
 void Form1::buildWindow()
