@@ -142,6 +142,7 @@ protected:
 private:
     void Form_Resize();
     void checkFrameLater(int times);
+    QRect outerGeometry() const;
     void restoreWindowState();
     void minimise();
     void keyboardFailed(const QString &why);

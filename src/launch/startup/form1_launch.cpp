@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QLoggingCategory>
 #include <QScreen>
+#include <QWindow>
 
 Q_DECLARE_LOGGING_CATEGORY(lcTray)
 
@@ -149,14 +150,28 @@ void Form1::Form_Resize()
     if (!scr)
         return;
     const QRect sg = scr->geometry();
-    const QRect fg = frameGeometry();
+    const QRect fg = outerGeometry();
     // Until the window manager has framed the window its frame is not known: centre again
     // once it is. The frame's size can become known without a move of the window (its
     // extents come as a property), so it is also looked at for a while after the show.
     m_centreOnFrame = isVisible() && fg == geometry();
-    move(sg.x() + sg.width() / 2 - fg.width() / 2, sg.y() + sg.height() / 2 - fg.height() / 2);
+    // The client area is placed, so that the frame's size is the one read here, not the one
+    // the widget last heard of.
+    const QPoint frameAt(sg.x() + sg.width() / 2 - fg.width() / 2,
+                         sg.y() + sg.height() / 2 - fg.height() / 2);
+    setGeometry(QRect(frameAt + (geometry().topLeft() - fg.topLeft()), size()));
     if (m_centreOnFrame)
         checkFrameLater(10);
+}
+
+QRect Form1::outerGeometry() const
+{
+    // The widget's own frame geometry is brought up to date only by a move or resize of the
+    // window. A window manager that frames the window where it stands sends neither, and
+    // only sets the frame's extents: the native window reads them when they change.
+    if (const QWindow *w = windowHandle(); w && w->handle())
+        return w->frameGeometry();
+    return frameGeometry();
 }
 
 void Form1::checkFrameLater(int times)
@@ -164,7 +179,7 @@ void Form1::checkFrameLater(int times)
     QTimer::singleShot(100, this, [this, times] {
         if (!m_centreOnFrame || !isVisible())
             return;
-        if (frameGeometry() != geometry())
+        if (outerGeometry() != geometry())
             Form_Resize();
         else if (times > 1)
             checkFrameLater(times - 1);
@@ -220,7 +235,7 @@ void Form1::changeEvent(QEvent *event)
 void Form1::moveEvent(QMoveEvent *event)
 {
     QMainWindow::moveEvent(event);
-    if (m_centreOnFrame && frameGeometry() != geometry())
+    if (m_centreOnFrame && outerGeometry() != geometry())
         Form_Resize();
 }
 
