@@ -1,7 +1,7 @@
 #include "ui/programicon.h"
 
-#include <QHash>
 #include <QIconEngine>
+#include <QImage>
 #include <QPainter>
 #include <QWidget>
 
@@ -18,8 +18,10 @@ QString fileOfSize(int size)
                       : QStringLiteral(":/icons/dudud-adadadiz-%1.png").arg(size);
 }
 
-/// Reads a size's image when it is first asked for: a program resting in the tray holds only
-/// the one or two sizes its panel draws, not all eight (about 350 KB).
+/// Reads a size's image each time it is asked for, and keeps none: a program resting in the
+/// tray holds no image of its icon (all eight sizes, asked for once for the window icon, are
+/// about 350 KB). The image is read without QPixmap's file cache, whose flush timer would
+/// wake the program half a minute after start-up.
 class ProgramIconEngine : public QIconEngine
 {
 public:
@@ -33,9 +35,7 @@ public:
                 break;
             }
         }
-        QPixmap &p = m_loaded[size];
-        if (p.isNull())
-            p = QPixmap(fileOfSize(size));
+        const QPixmap p = QPixmap::fromImage(QImage(fileOfSize(size)));
         QPixmap out = size == side ? p
                                    : p.scaled(want, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         // The disabled and selected looks are the ones Qt gives any icon.
@@ -66,9 +66,6 @@ public:
 
     QIconEngine *clone() const override { return new ProgramIconEngine(*this); }
     QString key() const override { return QStringLiteral("ProgramIconEngine"); }
-
-private:
-    QHash<int, QPixmap> m_loaded;
 };
 
 } // namespace
