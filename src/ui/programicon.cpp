@@ -1,7 +1,7 @@
 #include "ui/programicon.h"
 
 #include <QIconEngine>
-#include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QWidget>
 
@@ -35,7 +35,11 @@ public:
                 break;
             }
         }
-        const QPixmap p = QPixmap::fromImage(QImage(fileOfSize(size)));
+        // Read by the built-in reader of its format: guessing it from the content would load
+        // every image format plugin (about 300 KB) only to ask each whether it knows the file.
+        QImageReader reader(fileOfSize(size), size == 32 ? "xpm" : "png");
+        reader.setAutoDetectImageFormat(false);
+        const QPixmap p = QPixmap::fromImage(reader.read());
         QPixmap out = size == side ? p
                                    : p.scaled(want, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         // The disabled and selected looks are the ones Qt gives any icon.
