@@ -12,10 +12,15 @@ namespace {
 // 32 x 32 image is the one the About box has always shown.
 constexpr int Sizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
 
-QString fileOfSize(int size)
+/// Reads a size's image by the built-in reader of its format: guessing the format from the
+/// content would load every image format plugin (about 300 KB) only to ask each about it.
+QImage imageOfSize(int size)
 {
-    return size == 32 ? QStringLiteral(":/icons/dudud.xpm")
-                      : QStringLiteral(":/icons/dudud-adadadiz-%1.png").arg(size);
+    QImageReader reader = size == 32
+        ? QImageReader(QStringLiteral(":/icons/dudud.xpm"), "xpm")
+        : QImageReader(QStringLiteral(":/icons/dudud-adadadiz-%1.png").arg(size), "png");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
 }
 
 /// Reads a size's image each time it is asked for, and keeps none: a program resting in the
@@ -35,11 +40,7 @@ public:
                 break;
             }
         }
-        // Read by the built-in reader of its format: guessing it from the content would load
-        // every image format plugin (about 300 KB) only to ask each whether it knows the file.
-        QImageReader reader(fileOfSize(size), size == 32 ? "xpm" : "png");
-        reader.setAutoDetectImageFormat(false);
-        const QPixmap p = QPixmap::fromImage(reader.read());
+        const QPixmap p = QPixmap::fromImage(imageOfSize(size));
         QPixmap out = size == side ? p
                                    : p.scaled(want, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         // The disabled and selected looks are the ones Qt gives any icon.
