@@ -38,12 +38,18 @@ public:
                 return false;
             }
         }
-        // The server picks a free display itself and names it on its output once it accepts
-        // connections, so that parallel sessions on this machine cannot collide.
+        // The server names its display on its output once it accepts connections. The
+        // number is one above those of the other tests' servers and of a compositor's
+        // Xwayland, which takes the lowest free one: a second server on the same number
+        // could be reached through its abstract socket instead.
+        int n = 400;
+        while (n < 700 && (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
+                           QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))))
+            ++n;
         auto *x = new QProcess;
         x->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        x->start(QStringLiteral("Xvfb"),
-                 {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+        x->start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), "-displayfd", "1",
+                                          "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
         m_children << x;
         QByteArray out;
         QElapsedTimer t;
