@@ -525,15 +525,21 @@ void TstFileProfile::groupFailedCommitLeavesFile()
 
 void TstFileProfile::groupKeepsOtherProgramsEdit()
 {
-    put(m_path, "[a]\nx=1\n");
+    put(m_path, "[a]\nx=1\nw=4\n");
     FileProfile p;
+    // Written before the group: not the group's to carry over.
+    QVERIFY(p.write(m_path, "a", "w", "5").ok);
     p.beginGroup();
     QVERIFY(p.write(m_path, "a", "x", "2").ok);
     nextTimeTick();
-    put(m_path, "; added by hand\n[a]\nx=1\nz=9\n");
+    put(m_path, "; added by hand\n[a]\nx=1\nw=6\nz=9\n");
     QVERIFY(p.write(m_path, "a", "y", "3").ok);
+    QVERIFY(p.write(m_path, "New", "k", " spaced ").ok);
+    QVERIFY(p.write(m_path, "new", "k", " spaced é ").ok);
     QVERIFY(p.commitGroup().ok);
-    QCOMPARE(contents(m_path), QByteArray("; added by hand\n[a]\nx=2\nz=9\ny=3\n"));
+    QCOMPARE(contents(m_path), QByteArray("; added by hand\n[a]\nx=2\nw=6\nz=9\ny=3\n[New]\n"
+                                          "k=\" spaced \xc3\xa9 \"\n"));
+    QCOMPARE(p.read(m_path, "new", "k", ""), QString(" spaced é "));
 }
 
 void TstFileProfile::groupWritesOneFile()

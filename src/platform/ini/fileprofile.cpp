@@ -345,81 +345,108 @@ struct FileProfile::Private
         IniDocument doc;
         bool checkedInSnapshot = false; ///< the stamp was checked in the snapshot under way
     };
-    struct Op
-    {
-        QString section, key, value;
-    };
 
     /// Parsed files by the path callers gave, each valid while the file's stamp holds.
     QHash<QString, Entry> cache;
-    /// The last path's file name for the system: getinfo asks for one path 98000 times.
+    /// The last path's file name for the system, and its entry while a snapshot lasts:
+    /// getinfo asks for one path 98000 times.
     QString lastPath;
     QByteArray lastNative;
+    Entry *lastEntry = nullptr;
     int snapshotDepth = 0;
 
     bool inGroup = false;
     QString groupPath;
-    std::unique_ptr<IniDocument> pending; ///< the group's file with its writes applied
-    FileStamp pendingBase;                ///< the file the pending copy was made from
-    std::vector<Op> ops;
+    /// The group's file with its writes applied, taken out of the cache while the group
+    /// lasts; the writes are its lines marked as written.
+    std::unique_ptr<IniDocument> pending;
+    FileStamp pendingBase; ///< the file the pending document was read from
+
+    const QByteArray &nativePath(const QString &path)
+    {
+        if (path != lastPath) {
+            lastPath = path;
+            lastNative = QFile::encodeName(path);
+            lastEntry = nullptr;
+        }
+        return lastNative;
+    }
+    void forget(const QString &path)
+    {
+        cache.remove(path);
+        lastEntry = nullptr;
+    }
 
     /// The file at @p path as it is now (an empty document when it does not exist), or an
     /// errno when it cannot be read. With @p forWrite the file is checked even inside a
     /// snapshot, so that a write never drops what another program wrote meanwhile.
     int current(const QString &path, Entry **out, bool forWrite = true)
     {
+        if (!forWrite && snapshotDepth > 0 && lastEntry && lastEntry->checkedInSnapshot &&
+            path == lastPath) {
+            *out = lastEntry;
+            return 0;
+        }
         auto it = cache.find(path);
         if (!forWrite && snapshotDepth > 0 && it != cache.end() && it->checkedInSnapshot) {
             *out = &*it;
             return 0;
         }
-        if (path != lastPath) {
-            lastPath = path;
-            lastNative = QFile::encodeName(path);
-        }
-        const QByteArray native = lastNative;
+        const QByteArray native = nativePath(path);
         FileStamp stamp;
         if (int err = statPath(native, &stamp)) {
-            cache.remove(path);
+            forget(path);
             return err;
         }
         if (it != cache.end() && it->stamp == stamp) {
             it->checkedInSnapshot = snapshotDepth > 0;
-            *out = &*it;
+            *out = lastEntry = &*it;
             return 0;
         }
         Entry entry;
         if (stamp.exists) {
-            const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0) {
-                cache.remove(path);
-                return errno;
-            }
-            // The stamp of what is actually read: a change made while reading shows at the
-            // next call as a stamp that differs.
-            struct stat st;
-            QByteArray bytes;
-            int err = ::fstat(fd, &st) == 0 ? 0 : errno;
-            // Lines are indexed with 32 bits; no entry file comes near this.
-            if (!err && st.st_size > (qint64(1) << 30))
-                err = EFBIG;
-            if (!err)
-                err = readAll(fd, st.st_size, &bytes);
-            ::close(fd);
-            if (err) {
-                cache.remove(path);
+            if (int err = readFile(native, &entry)) {
+                forget(path);
                 return err;
             }
-            entry.stamp = FileStamp::of(st);
-            entry.doc = IniDocument(bytes);
         }
-        entry.checkedInSnapshot = snapshotDepth > 0;
-        if (it == cache.end() && cache.size() >= 16)
-            cache.clear();
-        // Moved in: the document's line tables are as large as the file.
-        it = cache.emplace(path, std::move(entry));
-        *out = &*it;
+        *out = store(path, std::move(entry));
         return 0;
+    }
+
+    /// Reads and parses the file @p native into @p entry; 0 or an errno.
+    static int readFile(const QByteArray &native, Entry *entry)
+    {
+        const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        // The stamp of what is actually read: a change made while reading shows at the
+        // next call as a stamp that differs.
+        struct stat st;
+        QByteArray bytes;
+        int err = ::fstat(fd, &st) == 0 ? 0 : errno;
+        // Lines are indexed with 32 bits; no entry file comes near this.
+        if (!err && st.st_size > (qint64(1) << 30))
+            err = EFBIG;
+        if (!err)
+            err = readAll(fd, st.st_size, &bytes);
+        ::close(fd);
+        if (err)
+            return err;
+        entry->stamp = FileStamp::of(st);
+        entry->doc = IniDocument(bytes);
+        return 0;
+    }
+
+    Entry *store(const QString &path, Entry &&entry)
+    {
+        entry.checkedInSnapshot = snapshotDepth > 0;
+        if (!cache.contains(path) && cache.size() >= 16)
+            cache.clear();
+        nativePath(path);
+        // Moved in: the document's line tables are as large as the file.
+        lastEntry = &*cache.emplace(path, std::move(entry));
+        return lastEntry;
     }
 
     void endGroup()
@@ -427,7 +454,6 @@ struct FileProfile::Private
         inGroup = false;
         groupPath.clear();
         pending.reset();
-        ops.clear();
     }
 };
 
@@ -458,15 +484,16 @@ WriteResult FileProfile::write(const QString &path, const QString &section, cons
         if (!d->pending) {
             if (int err = d->current(path, &e))
                 return WriteResult::failure(errorText(err));
-            d->pending = std::make_unique<IniDocument>(e->doc);
+            d->pending = std::make_unique<IniDocument>(std::move(e->doc));
+            d->pending->forgetWrites();
             d->pendingBase = e->stamp;
             d->groupPath = path;
+            d->forget(path);
         } else if (path != d->groupPath) {
             return WriteResult::failure(QStringLiteral("A group writes only one file"));
         }
         if (!d->pending->setValue(section, key, value, &why))
             return WriteResult::failure(why);
-        d->ops.push_back({section, key, value});
         return WriteResult::success();
     }
 
@@ -478,7 +505,7 @@ WriteResult FileProfile::write(const QString &path, const QString &section, cons
     const QByteArray bytes = e->doc.toBytes();
     if (int err = replaceFile(QFile::encodeName(path), bytes, &stamp)) {
         // The cached copy already holds the write that did not happen.
-        d->cache.remove(path);
+        d->forget(path);
         return WriteResult::failure(errorText(err));
     }
     if (e->doc.isFragmented())
@@ -504,28 +531,31 @@ WriteResult FileProfile::commitGroup()
     const QString path = d->groupPath;
     std::unique_ptr<IniDocument> pending = std::move(d->pending);
     const FileStamp base = d->pendingBase;
-    const std::vector<Private::Op> ops = std::move(d->ops);
     d->endGroup();
 
-    Private::Entry *e = nullptr;
-    if (int err = d->current(path, &e))
+    const QByteArray native = QFile::encodeName(path);
+    FileStamp now;
+    if (int err = statPath(native, &now))
         return WriteResult::failure(errorText(err));
-    IniDocument doc;
-    if (e->stamp == base) {
-        doc = std::move(*pending);
+    Private::Entry entry;
+    if (now == base) {
+        entry.doc = std::move(*pending);
     } else {
         // Another program changed the file during the group: its edit is kept and ours are
         // made on top of it, as single writes would have been.
-        doc = e->doc;
-        for (const Private::Op &op : ops)
-            doc.setValue(op.section, op.key, op.value);
+        if (now.exists) {
+            if (int err = Private::readFile(native, &entry))
+                return WriteResult::failure(errorText(err));
+        }
+        entry.doc.applyWritesOf(*pending);
     }
-    FileStamp stamp;
-    const QByteArray bytes = doc.toBytes();
-    if (int err = replaceFile(QFile::encodeName(path), bytes, &stamp))
+    pending.reset();
+    const QByteArray bytes = entry.doc.toBytes();
+    if (int err = replaceFile(native, bytes, &entry.stamp))
         return WriteResult::failure(errorText(err));
-    e->doc = doc.isFragmented() ? IniDocument(bytes) : std::move(doc);
-    e->stamp = stamp;
+    if (entry.doc.isFragmented())
+        entry.doc = IniDocument(bytes);
+    d->store(path, std::move(entry));
     return WriteResult::success();
 }
 
@@ -601,6 +631,7 @@ void FileProfile::releaseCache()
     if (d->inGroup || d->snapshotDepth > 0)
         return;
     d->cache = {};
+    d->lastEntry = nullptr;
 }
 
 SweepResult FileProfile::sweepLeftovers(const QString &path)

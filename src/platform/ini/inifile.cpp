@@ -1,6 +1,7 @@
 #include "platform/ini/inifile.h"
 
 #include <QStringDecoder>
+#include <QVarLengthArray>
 
 #include <cstring>
 #include <utility>
@@ -44,11 +45,27 @@ QByteArray foldName(QByteArrayView raw)
     return decodeIniText(raw).toCaseFolded().toUtf8();
 }
 
+/// @p raw folded. ASCII names up to the buffer's size, which is every name this program
+/// uses, fold into @p buf without allocating; any other into @p heap. The result points
+/// into one of the two.
+template <size_t N> QByteArrayView foldName(QByteArrayView raw, char (&buf)[N], QByteArray &heap)
+{
+    if (raw.size() <= qsizetype(N) && isAscii(raw)) {
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            const char c = raw[i];
+            buf[i] = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+        }
+        return QByteArrayView(buf, raw.size());
+    }
+    heap = foldName(raw);
+    return heap;
+}
+
 /// The bounds of @p name without the blanks around it.
-std::pair<qsizetype, qsizetype> trimmedBounds(const QString &name)
+std::pair<qsizetype, qsizetype> trimmedBounds(QStringView name)
 {
     auto blank = [&](qsizetype i) {
-        return name.at(i).unicode() < 0x80 && isBlank(char(name.at(i).unicode()));
+        return name[i].unicode() < 0x80 && isBlank(char(name[i].unicode()));
     };
     qsizetype b = 0, e = name.size();
     while (b < e && blank(b))
@@ -58,16 +75,8 @@ std::pair<qsizetype, qsizetype> trimmedBounds(const QString &name)
     return {b, e};
 }
 
-QString trimmedName(const QString &name)
-{
-    const auto [b, e] = trimmedBounds(name);
-    return name.mid(b, e - b);
-}
-
-/// A caller's name folded for lookups. ASCII names up to the buffer's size, which is every
-/// name this program asks for, fold into @p buf without allocating; the result then points
-/// into @p buf and must not outlive it.
-template <size_t N> QByteArray foldName(const QString &name, char (&buf)[N])
+/// A caller's name, without the blanks around it, folded for lookups as foldName() above.
+template <size_t N> QByteArrayView foldName(const QString &name, char (&buf)[N], QByteArray &heap)
 {
     const auto [b, e] = trimmedBounds(name);
     if (e - b <= qsizetype(N)) {
@@ -76,28 +85,26 @@ template <size_t N> QByteArray foldName(const QString &name, char (&buf)[N])
         for (; i < e && s[i] < 0x80; ++i)
             buf[i - b] = (s[i] >= u'A' && s[i] <= u'Z') ? char(s[i] - u'A' + 'a') : char(s[i]);
         if (i == e)
-            return QByteArray::fromRawData(buf, e - b);
+            return QByteArrayView(buf, e - b);
     }
-    return name.mid(b, e - b).toCaseFolded().toUtf8();
+    heap = name.mid(b, e - b).toCaseFolded().toUtf8();
+    return heap;
 }
 
-QByteArray foldName(const QString &name)
+/// The hash of a folded name in the section index.
+quint32 nameHash(QByteArrayView folded)
 {
-    char buf[128];
-    const QByteArray folded = foldName(name, buf);
-    return QByteArray(folded.constData(), folded.size());
+    quint32 h = 2166136261u;
+    for (char c : folded)
+        h = (h ^ quint8(c)) * 16777619u;
+    // FNV's low bits, which pick the place, alone follow the last byte too closely.
+    h ^= h >> 16;
+    h *= 0x85ebca6bu;
+    h ^= h >> 13;
+    return h;
 }
 
-bool isFolded(QByteArrayView raw)
-{
-    for (char c : raw) {
-        if (static_cast<unsigned char>(c) >= 0x80 || (c >= 'A' && c <= 'Z'))
-            return false;
-    }
-    return true;
-}
-
-bool nameMatches(QByteArrayView raw, const QByteArray &folded)
+bool nameMatches(QByteArrayView raw, QByteArrayView folded)
 {
     if (!isAscii(raw))
         return foldName(raw) == folded;
@@ -113,34 +120,67 @@ bool nameMatches(QByteArrayView raw, const QByteArray &folded)
     return true;
 }
 
-/// True when @p t holds a UTF-16 surrogate without its partner: UTF-8 has no bytes for it.
-bool hasLoneSurrogate(const QString &t)
+enum TextFlaw
 {
+    LineBreak = 1,
+    LoneSurrogate = 2, ///< a UTF-16 surrogate without its partner: UTF-8 has no bytes for it
+};
+
+int flawsOf(QStringView t)
+{
+    int flaws = 0;
     const qsizetype n = t.size();
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = t.at(i);
-        if (c.isHighSurrogate() && i + 1 < n && t.at(i + 1).isLowSurrogate())
+        const QChar c = t[i];
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            flaws |= LineBreak;
+        else if (c.isHighSurrogate() && i + 1 < n && t[i + 1].isLowSurrogate())
             ++i;
         else if (c.isSurrogate())
-            return true;
+            flaws |= LoneSurrogate;
     }
-    return false;
+    return flaws;
 }
 
-/// The bytes after '=' that read back as @p value. The reader trims the blanks around a
-/// value and drops one pair of matching quotes, so a value those rules would change is
-/// wrapped in double quotes, which the reader then takes off again; any other value is
+using LineBuffer = QVarLengthArray<char, 256>;
+
+void appendUtf8(LineBuffer &out, QStringView t)
+{
+    const qsizetype at = out.size();
+    out.resize(at + t.size());
+    char *d = out.data() + at;
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const char16_t c = t[i].unicode();
+        if (c >= 0x80) {
+            out.resize(at);
+            const QByteArray bytes = t.toUtf8();
+            out.append(bytes.constData(), bytes.size());
+            return;
+        }
+        d[i] = char(c);
+    }
+}
+
+/// Appends the bytes after '=' that read back as @p value. The reader trims the blanks
+/// around a value and drops one pair of matching quotes, so a value those rules would change
+/// is wrapped in double quotes, which the reader then takes off again; any other value is
 /// written as it stands, as files have always held it.
-QByteArray encodeValue(const QString &value)
+void appendValue(LineBuffer &out, const QString &value)
 {
     const qsizetype n = value.size();
     const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
     const auto quote = [](QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\''); };
     const bool wrap = n > 0 && (blank(value.front()) || blank(value.back()) ||
                                 (n >= 2 && quote(value.front()) && value.back() == value.front()));
-    const QByteArray bytes = value.toUtf8();
-    return wrap ? '"' + bytes + '"' : bytes;
+    if (wrap)
+        out.append('"');
+    appendUtf8(out, value);
+    if (wrap)
+        out.append('"');
 }
+
+// Room of a chunk of written lines.
+constexpr qsizetype kChunkSize = 64 * 1024;
 
 } // namespace
 
@@ -286,7 +326,7 @@ IniDocument::IniDocument(const QByteArray &bytes) : m_raw(bytes)
         const void *nl = std::memchr(data + pos, '\n', size_t(n - pos));
         const qsizetype end = nl ? static_cast<const char *>(nl) - data + 1 : n;
         Line l;
-        l.off = pos;
+        l.off = quint32(pos);
         l.len = qint32(end - pos);
         if (!eolKnown && nl) {
             eolKnown = true;
@@ -302,27 +342,64 @@ IniDocument::IniDocument(const QByteArray &bytes) : m_raw(bytes)
             blk.header = index;
             blk.begin = blk.end = index + 1;
             m_blocks.push_back(std::move(blk));
-            const QByteArrayView name(data + pos + l.nameOff, l.nameLen);
-            // Names that are already folded (numbers, lower case) are keyed by the file's own
-            // bytes, which m_raw keeps unchanged for as long as any copy of it lives.
-            const QByteArray folded =
-                isFolded(name) ? QByteArray::fromRawData(name.data(), name.size()) : foldName(name);
-            if (!m_sections.contains(folded))
-                m_sections.insert(folded, int(m_blocks.size() - 1));
+            char buf[128];
+            QByteArray heap;
+            const QByteArrayView folded =
+                foldName(QByteArrayView(data + pos + l.nameOff, l.nameLen), buf, heap);
+            const quint32 hash = nameHash(folded);
+            if (findSection(folded, hash) < 0)
+                indexSection(int(m_blocks.size() - 1), hash);
         }
         pos = end;
     }
     m_blocks.back().end = qint32(m_lines.size());
 }
 
-int IniDocument::findKey(const Block &b, const QByteArray &foldedKey) const
+int IniDocument::findSection(QByteArrayView folded, quint32 hash) const
+{
+    if (m_index.empty())
+        return -1;
+    const size_t mask = m_index.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot &slot = m_index[i];
+        if (slot.block < 0)
+            return -1;
+        if (slot.hash == hash &&
+            nameMatches(nameOf(m_lines[size_t(m_blocks[size_t(slot.block)].header)]), folded))
+            return slot.block;
+    }
+}
+
+void IniDocument::indexSection(int block, quint32 hash)
+{
+    auto place = [this](Slot slot) {
+        const size_t mask = m_index.size() - 1;
+        size_t i = slot.hash & mask;
+        while (m_index[i].block >= 0)
+            i = (i + 1) & mask;
+        m_index[i] = slot;
+    };
+    // At most half full, so that a search for a missing name ends soon.
+    if (size_t(m_indexed + 1) * 2 > m_index.size()) {
+        std::vector<Slot> old(std::max<size_t>(16, m_index.size() * 2));
+        old.swap(m_index);
+        for (const Slot &slot : old) {
+            if (slot.block >= 0)
+                place(slot);
+        }
+    }
+    place({hash, block});
+    ++m_indexed;
+}
+
+int IniDocument::findKey(const Block &b, QByteArrayView foldedKey) const
 {
     const std::span<const Line> body = bodyOf(b);
     for (size_t i = 0; i < body.size(); ++i) {
         const Line &l = body[i];
         if (l.kind != Kind::Key && l.kind != Kind::KeyWithoutValue)
             continue;
-        if (nameMatches(bytesOf(l).sliced(l.nameOff, l.nameLen), foldedKey))
+        if (nameMatches(nameOf(l), foldedKey))
             return int(i);
     }
     return -1;
@@ -331,11 +408,13 @@ int IniDocument::findKey(const Block &b, const QByteArray &foldedKey) const
 std::optional<QString> IniDocument::value(const QString &section, const QString &key) const
 {
     char sectionBuf[128], keyBuf[128];
-    const auto it = m_sections.constFind(foldName(section, sectionBuf));
-    if (it == m_sections.cend())
+    QByteArray sectionHeap, keyHeap;
+    const QByteArrayView folded = foldName(section, sectionBuf, sectionHeap);
+    const int block = findSection(folded, nameHash(folded));
+    if (block < 0)
         return std::nullopt;
-    const Block &b = m_blocks[size_t(*it)];
-    const int i = findKey(b, foldName(key, keyBuf));
+    const Block &b = m_blocks[size_t(block)];
+    const int i = findKey(b, foldName(key, keyBuf, keyHeap));
     if (i < 0)
         return std::nullopt;
     const Line &l = bodyOf(b)[size_t(i)];
@@ -344,14 +423,21 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     return decodeIniText(bytesOf(l).sliced(l.valueOff, l.valueLen));
 }
 
-IniDocument::Line IniDocument::ownedLine(QByteArray bytes)
+IniDocument::Line IniDocument::ownedLine(QByteArrayView bytes)
 {
+    if (m_chunks.empty() || m_chunks.back().capacity() - m_chunks.back().size() < bytes.size()) {
+        QByteArray chunk;
+        chunk.reserve(qMax(bytes.size(), kChunkSize));
+        m_chunks.push_back(std::move(chunk));
+    }
+    QByteArray &chunk = m_chunks.back();
     Line l;
-    l.owned = qint32(m_owned.size());
+    l.owned = qint32(m_chunks.size() - 1);
+    l.off = quint32(chunk.size());
     l.len = qint32(bytes.size());
-    classify(bytes, l);
+    chunk.append(bytes);
+    classify(QByteArrayView(chunk.constData() + l.off, l.len), l);
     m_ownedBytes += bytes.size();
-    m_owned.push_back(std::move(bytes));
     return l;
 }
 
@@ -362,7 +448,9 @@ void IniDocument::terminate(Line &l)
     const QByteArrayView b = bytesOf(l);
     if (!b.isEmpty() && b.back() == '\n')
         return;
+    const bool written = l.written;
     l = ownedLine(b.toByteArray() + m_eol);
+    l.written = written;
 }
 
 IniDocument::Line *IniDocument::lastLine()
@@ -385,40 +473,47 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
             *error = QString::fromLatin1(why);
         return false;
     };
-    auto hasBreak = [](const QString &t) {
-        return t.contains(QLatin1Char('\n')) || t.contains(QLatin1Char('\r'));
-    };
-    if (hasBreak(section) || hasBreak(key) || hasBreak(value))
+    const int flaws = flawsOf(section) | flawsOf(key) | flawsOf(value);
+    if (flaws & LineBreak)
         return refuse("A name or value holds a line break");
-    if (hasLoneSurrogate(section) || hasLoneSurrogate(key) || hasLoneSurrogate(value))
+    if (flaws & LoneSurrogate)
         return refuse("A name or value holds an unpaired UTF-16 surrogate, which has no UTF-8 "
                       "form");
-    const QString k = trimmedName(key);
+    const auto [kb, ke] = trimmedBounds(key);
+    const QStringView k = QStringView(key).sliced(kb, ke - kb);
     if (k.isEmpty() || k.contains(QLatin1Char('=')) || k.startsWith(QLatin1Char(';')) ||
         k.startsWith(QLatin1Char('[')))
         return refuse("Invalid key name");
 
-    const QByteArray foldedSection = foldName(section);
-    const QByteArray foldedKey = foldName(key);
-    QByteArray lineBytes = key.toUtf8() + '=' + encodeValue(value);
+    char sectionBuf[128], keyBuf[128];
+    QByteArray sectionHeap, keyHeap;
+    const QByteArrayView foldedSection = foldName(section, sectionBuf, sectionHeap);
+    const QByteArrayView foldedKey = foldName(key, keyBuf, keyHeap);
+    const quint32 sectionHash = nameHash(foldedSection);
+    LineBuffer line;
+    appendUtf8(line, key);
+    line.append('=');
+    appendValue(line, value);
+    auto keyLine = [&] {
+        Line l = ownedLine(QByteArrayView(line.constData(), line.size()));
+        l.written = true;
+        return l;
+    };
 
-    const auto it = m_sections.constFind(foldedSection);
-    if (it != m_sections.cend()) {
-        const int blockIndex = *it;
-        const int i = findKey(m_blocks[size_t(blockIndex)], foldedKey);
+    const int blockIndex = findSection(foldedSection, sectionHash);
+    if (blockIndex >= 0) {
+        Block &b = m_blocks[size_t(blockIndex)];
+        const int i = findKey(b, foldedKey);
         if (i >= 0) {
-            Line &old = bodyOf(m_blocks[size_t(blockIndex)])[size_t(i)];
+            Line &old = bodyOf(b)[size_t(i)];
             const QByteArrayView oldBytes = bytesOf(old);
             if (oldBytes.endsWith("\r\n"))
-                lineBytes += "\r\n";
+                line.append("\r\n", 2);
             else if (oldBytes.endsWith('\n'))
-                lineBytes += '\n';
-            // ownedLine may grow m_owned, which oldBytes can point into: build it first.
-            const Line replacement = ownedLine(std::move(lineBytes));
-            old = replacement;
+                line.append('\n');
+            old = keyLine();
             return true;
         }
-        Block &b = m_blocks[size_t(blockIndex)];
         if (!b.detached) {
             b.body.assign(m_lines.begin() + b.begin, m_lines.begin() + b.end);
             b.detached = true;
@@ -430,7 +525,8 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
                (b.body[at - 1].kind == Kind::Blank || b.body[at - 1].kind == Kind::Comment))
             --at;
         terminate(at == 0 ? m_lines[size_t(b.header)] : b.body[at - 1]);
-        b.body.insert(b.body.begin() + qsizetype(at), ownedLine(lineBytes + m_eol));
+        line.append(m_eol.constData(), m_eol.size());
+        b.body.insert(b.body.begin() + qsizetype(at), keyLine());
         return true;
     }
 
@@ -440,10 +536,43 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
     blk.header = qint32(m_lines.size());
     m_lines.push_back(ownedLine('[' + section.toUtf8() + ']' + m_eol));
     blk.detached = true;
-    blk.body.push_back(ownedLine(lineBytes + m_eol));
+    line.append(m_eol.constData(), m_eol.size());
+    blk.body.push_back(keyLine());
     m_blocks.push_back(std::move(blk));
-    m_sections.insert(foldedSection, int(m_blocks.size() - 1));
+    indexSection(int(m_blocks.size() - 1), sectionHash);
     return true;
+}
+
+void IniDocument::forgetWrites()
+{
+    for (Line &l : m_lines)
+        l.written = false;
+    for (Block &b : m_blocks) {
+        if (b.detached) {
+            for (Line &l : b.body)
+                l.written = false;
+        }
+    }
+}
+
+void IniDocument::applyWritesOf(const IniDocument &other)
+{
+    for (const Block &b : other.m_blocks) {
+        if (b.header < 0)
+            continue;
+        QString section;
+        bool named = false;
+        for (const Line &l : other.bodyOf(b)) {
+            if (!l.written || l.kind != Kind::Key)
+                continue;
+            if (!named) {
+                section = decodeIniText(other.nameOf(other.m_lines[size_t(b.header)]));
+                named = true;
+            }
+            setValue(section, decodeIniText(other.nameOf(l)),
+                     decodeIniText(other.bytesOf(l).sliced(l.valueOff, l.valueLen)));
+        }
+    }
 }
 
 QByteArray IniDocument::toBytes() const
@@ -455,14 +584,30 @@ QByteArray IniDocument::toBytes() const
         for (const Line &l : bodyOf(b))
             total += l.len;
     }
-    QByteArray out;
-    out.reserve(total);
+    QByteArray out(total, Qt::Uninitialized);
+    char *to = out.data();
+    // Lines that follow each other in the file as read are copied in one go.
+    const char *run = nullptr;
+    qsizetype runLen = 0;
+    auto add = [&](const Line &l) {
+        const QByteArrayView bytes = bytesOf(l);
+        if (run && run + runLen == bytes.data()) {
+            runLen += bytes.size();
+            return;
+        }
+        if (runLen)
+            to = static_cast<char *>(std::memcpy(to, run, size_t(runLen))) + runLen;
+        run = bytes.data();
+        runLen = bytes.size();
+    };
     for (const Block &b : m_blocks) {
         if (b.header >= 0)
-            out.append(bytesOf(m_lines[size_t(b.header)]));
+            add(m_lines[size_t(b.header)]);
         for (const Line &l : bodyOf(b))
-            out.append(bytesOf(l));
+            add(l);
     }
+    if (runLen)
+        std::memcpy(to, run, size_t(runLen));
     return out;
 }
 

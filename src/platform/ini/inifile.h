@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -60,6 +59,13 @@ public:
     /// "\r\n" when the file's first line ends so, else "\n": the line end of added lines.
     QByteArray lineEnd() const { return m_eol; }
 
+    /// Forgets which values setValue() stored, so that applyWritesOf() then carries only
+    /// the values stored from here on.
+    void forgetWrites();
+    /// Stores into this document every value setValue() stored in @p other since its
+    /// forgetWrites() and still held there, in the order of @p other's lines.
+    void applyWritesOf(const IniDocument &other);
+
 private:
     enum class Kind : quint8
     {
@@ -72,10 +78,11 @@ private:
     };
     struct Line
     {
-        qsizetype off = 0; ///< into m_raw, or into m_owned[owned] when owned >= 0
+        quint32 off = 0;   ///< into m_raw, or into m_chunks[owned] when owned >= 0
         qint32 len = 0;    ///< with the line end
-        qint32 owned = -1; ///< index of the bytes of a line this document wrote
+        qint32 owned = -1; ///< the chunk that holds the bytes of a line this document wrote
         Kind kind = Kind::Blank;
+        bool written = false; ///< a value setValue() stored
         // Parsed parts, as offsets from the line's first byte.
         qint32 nameOff = 0, nameLen = 0;
         qint32 valueOff = 0, valueLen = 0;
@@ -90,12 +97,20 @@ private:
         bool detached = false;
         std::vector<Line> body;
     };
+    /// One place of the section index: the hash of a folded section name and its block.
+    struct Slot
+    {
+        quint32 hash = 0;
+        qint32 block = -1; ///< -1 for a free place
+    };
 
     QByteArrayView bytesOf(const Line &l) const
     {
-        return l.owned >= 0 ? QByteArrayView(m_owned[size_t(l.owned)])
-                            : QByteArrayView(m_raw.constData() + l.off, l.len);
+        return l.owned >= 0
+                   ? QByteArrayView(m_chunks[size_t(l.owned)].constData() + l.off, l.len)
+                   : QByteArrayView(m_raw.constData() + l.off, l.len);
     }
+    QByteArrayView nameOf(const Line &l) const { return bytesOf(l).sliced(l.nameOff, l.nameLen); }
     std::span<const Line> bodyOf(const Block &b) const
     {
         return b.detached
@@ -108,18 +123,25 @@ private:
                           : std::span<Line>(m_lines.data() + b.begin, size_t(b.end - b.begin));
     }
     static void classify(QByteArrayView bytes, Line &l);
-    Line ownedLine(QByteArray bytes);
-    int findKey(const Block &b, const QByteArray &foldedKey) const;
+    /// A line of @p bytes, copied into the chunks (they must not point into them).
+    Line ownedLine(QByteArrayView bytes);
+    int findKey(const Block &b, QByteArrayView foldedKey) const;
     void terminate(Line &l);
     Line *lastLine();
+    int findSection(QByteArrayView folded, quint32 hash) const;
+    void indexSection(int block, quint32 hash);
 
     QByteArray m_raw;
     QByteArray m_eol = "\n";
-    std::vector<Line> m_lines;       ///< every line of the file as read, in order
-    std::vector<QByteArray> m_owned; ///< bytes of the lines written since
+    std::vector<Line> m_lines; ///< every line of the file as read, in order
+    /// Bytes of the lines written since, back to back; a chunk is never grown past the room
+    /// it was made with, so the lines in it stay where they are.
+    std::vector<QByteArray> m_chunks;
     qsizetype m_ownedBytes = 0;
-    std::vector<Block> m_blocks;       ///< block 0 holds the lines before the first header
-    QHash<QByteArray, int> m_sections; ///< folded name -> first block of that name
+    std::vector<Block> m_blocks; ///< block 0 holds the lines before the first header
+    /// First block of each folded section name, open addressing; a power of two in size.
+    std::vector<Slot> m_index;
+    qsizetype m_indexed = 0;
 };
 
 } // namespace platform
