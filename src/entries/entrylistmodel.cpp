@@ -1,8 +1,10 @@
 #include "entries/entrylistmodel.h"
 
+#include <algorithm>
+
 int EntryListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : int(m_actions.size());
 }
 
 int EntryListModel::columnCount(const QModelIndex &parent) const
@@ -33,21 +35,21 @@ QString EntryListModel::hotkeyShown(const QString &hotkey)
 
 QVariant EntryListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size())
+    if (!index.isValid() || index.row() >= m_actions.size())
         return {};
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
-    const Row &r = m_rows.at(index.row());
+    const qsizetype row = index.row();
     // A cell elides what it cannot fit; its tooltip has room for the whole of a usual value.
     const qsizetype most =
         role == Qt::ToolTipRole ? EntryListModel::maxTipLength : EntryListModel::maxShownLength;
     switch (index.column()) {
     case 0:
-        return shown(r.action, most);
+        return shown(m_actions.at(row), most);
     case 1:
-        return shown(r.keyword, most);
+        return shown(m_keywords.at(row), most);
     case 2:
-        return hotkeyShown(r.hotkey);
+        return hotkeyShown(m_hotkeys.at(row));
     }
     return {};
 }
@@ -69,24 +71,32 @@ QVariant EntryListModel::headerData(int section, Qt::Orientation orientation, in
 
 void EntryListModel::clear()
 {
-    if (m_rows.isEmpty())
+    if (m_actions.isEmpty())
         return;
     beginResetModel();
-    m_rows.clear();
+    m_actions.clear();
+    m_keywords.clear();
+    m_hotkeys.clear();
     endResetModel();
 }
 
-void EntryListModel::appendRows(QList<Row> rows)
+void EntryListModel::appendRows(const QStringList &actions, const QStringList &keywords,
+                                const QStringList &hotkeys)
 {
-    if (rows.isEmpty())
+    const qsizetype n = std::min({actions.size(), keywords.size(), hotkeys.size()});
+    if (n == 0)
         return;
-    const int first = int(m_rows.size());
-    beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
-    // Into an empty list the rows move whole: appending would allocate the list again, with
-    // room to grow.
-    if (m_rows.isEmpty())
-        m_rows = std::move(rows);
-    else
-        m_rows.append(std::move(rows));
+    const int first = int(m_actions.size());
+    beginInsertRows(QModelIndex(), first, first + int(n) - 1);
+    if (m_actions.isEmpty() && actions.size() == n && keywords.size() == n &&
+        hotkeys.size() == n) {
+        m_actions = actions;
+        m_keywords = keywords;
+        m_hotkeys = hotkeys;
+    } else {
+        m_actions.append(actions.mid(0, n));
+        m_keywords.append(keywords.mid(0, n));
+        m_hotkeys.append(hotkeys.mid(0, n));
+    }
     endInsertRows();
 }

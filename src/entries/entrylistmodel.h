@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QList>
+#include <QStringList>
 #include <QString>
 
 /// The rows of the main window's list: Action, Keyword and Hotkey columns, one row per
@@ -10,13 +10,6 @@ class EntryListModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    struct Row
-    {
-        QString action;
-        QString keyword;
-        QString hotkey; ///< as stored; shown as "Ctrl + Shift + " and the upper-cased name
-    };
-
     using QAbstractTableModel::QAbstractTableModel;
 
     /// The most characters a cell shows; a longer value shows its start and "…".
@@ -36,9 +29,13 @@ public:
 
     /// Removes every row.
     void clear();
-    /// Appends rows at the end, in one change notification.
-    void appendRows(QList<Row> rows);
+    /// Appends rows at the end, in one change notification: row i has actions[i],
+    /// keywords[i] and hotkeys[i] (stored as is; shown as hotkeyShown() makes it). Lists of
+    /// unequal length add as many rows as the shortest has.
+    void appendRows(const QStringList &actions, const QStringList &keywords,
+                    const QStringList &hotkeys);
 
 private:
-    QList<Row> m_rows;
+    // The columns; filled from empty, they share the entry tables' lists.
+    QStringList m_actions, m_keywords, m_hotkeys;
 };

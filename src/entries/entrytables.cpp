@@ -30,14 +30,9 @@ void EntryTables::getinfo()
 {
     platform::ProfileSnapshot snapshot(platform::profile());
     readTables(entryFilePath());
-    const int n = count();
-    if (n == 0)
+    if (count() == 0)
         return;
-    QList<EntryListModel::Row> rows;
-    rows.reserve(n);
-    for (int i = 0; i < n; ++i)
-        rows.append({Action.at(i), Keyword.at(i), Hotkey.at(i)});
-    m_list.appendRows(std::move(rows));
+    m_list.appendRows(Action, Keyword, Hotkey);
 }
 
 entries::EntryValues EntryTables::entry(int n) const
