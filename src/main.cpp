@@ -10,7 +10,6 @@
 #include "platform/profile.h"
 #include "platform/shell.h"
 #include "platform/windowfocus.h"
-#include "ui/programicon.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -49,8 +48,9 @@ int main(int argc, char *argv[])
     bundle.windowFocus = platform::createWindowFocus();
     bundle.profile = platform::createFileProfile();
 
+    // Each of the program's windows takes the icon itself: as the application's icon it
+    // would also go to the tray icon's window, which would then read all eight sizes.
     Form1 form1(std::move(bundle));
-    QApplication::setWindowIcon(ui::programIcon());
 
     // SIGTERM and SIGINT leave like Exit, so no dead icon stays in the tray.
     platform::onTerminationRequest(&form1, [&form1] { form1.exit1(); });

@@ -4,7 +4,7 @@
 # What building and running need, with the virtual desktop ./run starts without a display.
 DUDUD_PACKAGES=(
     cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-    libx11-dev libxi-dev libxtst-dev libxkbcommon-dev
+    libx11-dev libxi-dev libxtst-dev libxkbcommon-dev libxcb1-dev libxcb-xinput-dev libxcb-xkb-dev
     libqt6widgets6 qt6-qpa-plugins fonts-dejavu-core xdg-utils
     xvfb xauth openbox trayer dbus dbus-x11 x11-utils imagemagick
 )

@@ -1,5 +1,7 @@
 #include "editor/dialog.h"
 
+#include "ui/programicon.h"
+
 #include "entries/entrytables.h"
 #include "entries/ini.h"
 #include "platform/dialogs.h"
@@ -56,6 +58,7 @@ Dialog::Dialog(EditorHost &host)
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setWindowTitle(QStringLiteral("Add..."));
+    setWindowIcon(ui::programIcon());
 
     auto make = [this](auto *w, const char *name) {
         w->setObjectName(QString::fromLatin1(name));

@@ -71,6 +71,7 @@ void TstAbout::programIconSizes_data()
     QTest::addColumn<int>("drawnFrom"); // the size whose image it is made from
     QTest::newRow("16 exact") << 16 << 16;
     QTest::newRow("22 exact") << 22 << 22;
+    QTest::newRow("24 exact") << 24 << 24;
     QTest::newRow("32 is the XPM") << 32 << 32;
     QTest::newRow("20 from 22") << 20 << 22;
     QTest::newRow("100 from 128") << 100 << 128;
@@ -84,7 +85,9 @@ void TstAbout::programIconSizes()
     QFETCH(int, drawnFrom);
     const QString file = drawnFrom == 32
                              ? QStringLiteral(":/icons/dudud.xpm")
-                             : QStringLiteral(":/icons/dudud-adadadiz-%1.png").arg(drawnFrom);
+                             : QStringLiteral(DUDUD_TEST_DATA_DIR
+                                              "/../../resources/icons/dudud-adadadiz-%1.png")
+                                   .arg(drawnFrom);
     const QImage expected = QImage(file)
                                 .convertToFormat(QImage::Format_ARGB32_Premultiplied)
                                 .scaled(asked, asked, Qt::KeepAspectRatio,

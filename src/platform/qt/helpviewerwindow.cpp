@@ -1,5 +1,7 @@
 #include "platform/qt/helpviewerwindow.h"
 
+#include "ui/programicon.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFontMetrics>
@@ -23,6 +25,7 @@ HelpViewerWindow::HelpViewerWindow(QWidget *parent) : QWidget(parent, Qt::Window
     setObjectName(QStringLiteral("HelpViewer"));
     // Ends with the application name, so the platform does not append it a second time.
     setWindowTitle(QStringLiteral("Help for Dudud Adadadiz"));
+    setWindowIcon(ui::programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     resize(720, 480);
 

@@ -1,4 +1,6 @@
 #include "platform/backends.h"
+
+#include "ui/programicon.h"
 #include "platform/dialogs.h"
 
 #include <QFileDialog>
@@ -20,6 +22,7 @@ public:
         std::fflush(stderr);
         QMessageBox box(parent);
         box.setObjectName(QStringLiteral("messageBox"));
+        box.setWindowIcon(ui::programIcon());
         box.setWindowTitle(caption.isEmpty() ? applicationTitle() : caption);
         box.setText(text);
         box.setIcon((style & MbIconStop) ? QMessageBox::Critical : QMessageBox::NoIcon);

@@ -4,25 +4,22 @@
 
 #include <QSocketNotifier>
 
-#include <X11/XKBlib.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/XInput2.h>
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>
+#include <xcb/xinput.h>
+// The XKB header names a field "explicit", a C++ keyword.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 
-#include <cerrno>
-#include <sys/socket.h>
+#include <sys/uio.h>
+
+#include <cstdlib>
+#include <memory>
 
 namespace platform {
 
 namespace {
-// Protocol errors during acquire() are caught here instead of by the process-wide handler,
-// whose default ends the program.
-int g_trappedError = 0;
-
-int trapError(Display *, XErrorEvent *e)
-{
-    g_trappedError = e->error_code;
-    return 0;
-}
 
 QString displayLabel(const QByteArray &name)
 {
@@ -32,28 +29,85 @@ QString displayLabel(const QByteArray &name)
     return env.isEmpty() ? QStringLiteral("(DISPLAY is not set)") : QString::fromLocal8Bit(env);
 }
 
-// Xlib's default I/O error handler ends the process before the per-connection exit handler
-// gets a say. The handler installed here returns for the connections of this device, so that
-// their exit handler runs instead, and hands every other connection (the toolkit's own) to the
-// handler it replaced.
-QList<Display *> g_ownDisplays;
-XIOErrorHandler g_previousIOHandler = nullptr;
-
-int onIOError(Display *dpy)
+/// A reply or event of XCB's, freed with free().
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+template <typename T> Reply<T> own(T *p)
 {
-    if (g_ownDisplays.contains(dpy))
-        return 0;
-    return g_previousIOHandler ? g_previousIOHandler(dpy) : 0;
+    return Reply<T>(p, &std::free);
 }
 
-void watchIOErrors(Display *dpy)
+/// The name of the key codes the server numbers its keys with ("evdev+aliases(qwerty)",
+/// say), or nothing when it has no XKB.
+QByteArray keycodesName(xcb_connection_t *c)
 {
-    static bool installed = false;
-    if (!installed) {
-        g_previousIOHandler = XSetIOErrorHandler(onIOError);
-        installed = true;
-    }
-    g_ownDisplays.append(dpy);
+    const xcb_query_extension_reply_t *xkb = xcb_get_extension_data(c, &xcb_xkb_id);
+    if (!xkb || !xkb->present)
+        return {};
+    const auto use = own(xcb_xkb_use_extension_reply(
+        c, xcb_xkb_use_extension(c, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
+    if (!use || !use->supported)
+        return {};
+    const auto names = own(xcb_xkb_get_names_reply(
+        c, xcb_xkb_get_names(c, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_NAME_DETAIL_KEYCODES),
+        nullptr));
+    if (!names)
+        return {};
+    xcb_xkb_get_names_value_list_t list{};
+    xcb_xkb_get_names_value_list_unpack(xcb_xkb_get_names_value_list(names.get()), names->nTypes,
+                                        names->indicators, names->virtualMods,
+                                        names->groupNames, names->nKeys, names->nKeyAliases,
+                                        names->nRadioGroups, names->which, &list);
+    if (list.keycodesName == XCB_ATOM_NONE)
+        return {};
+    const auto atom =
+        own(xcb_get_atom_name_reply(c, xcb_get_atom_name(c, list.keycodesName), nullptr));
+    if (!atom)
+        return {};
+    return QByteArray(xcb_get_atom_name_name(atom.get()), xcb_get_atom_name_name_length(atom.get()));
+}
+
+// The two XInput requests this needs, sent directly: XCB's library for all of XInput would
+// be some 140 KB of memory for them.
+xcb_extension_t g_xinput = {"XInputExtension", 0};
+
+unsigned sendXInput(xcb_connection_t *c, uint8_t opcode, bool isVoid, void *request, size_t size)
+{
+    static const char pad[4] = {};
+    iovec parts[4];
+    parts[2] = {request, size};
+    parts[3] = {const_cast<char *>(pad), -size & 3};
+    const xcb_protocol_request_t what = {2, &g_xinput, opcode, uint8_t(isVoid)};
+    return xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &what);
+}
+
+Reply<xcb_input_xi_query_version_reply_t> queryXInputVersion(xcb_connection_t *c)
+{
+    xcb_input_xi_query_version_request_t req{};
+    req.major_version = 2;
+    req.minor_version = 2;
+    const unsigned seq = sendXInput(c, XCB_INPUT_XI_QUERY_VERSION, false, &req, sizeof req);
+    return own(static_cast<xcb_input_xi_query_version_reply_t *>(
+        xcb_wait_for_reply(c, seq, nullptr)));
+}
+
+/// Asks for raw key presses and releases of every master device on @p root; the error
+/// the server answered with, if any.
+Reply<xcb_generic_error_t> selectRawKeys(xcb_connection_t *c, xcb_window_t root)
+{
+    struct
+    {
+        xcb_input_xi_select_events_request_t head;
+        xcb_input_event_mask_t mask;
+        uint32_t bits;
+    } req{};
+    req.head.window = root;
+    req.head.num_mask = 1;
+    req.mask = {XCB_INPUT_DEVICE_ALL_MASTER, 1};
+    req.bits = XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE;
+    static_assert(sizeof req == 20);
+    const xcb_void_cookie_t cookie = {
+        sendXInput(c, XCB_INPUT_XI_SELECT_EVENTS, true, &req, sizeof req)};
+    return own(xcb_request_check(c, cookie));
 }
 
 const QString evdevHint = QStringLiteral(
@@ -70,17 +124,8 @@ X11Keyboard::~X11Keyboard()
 {
     delete m_notifier;
     m_notifier = nullptr;
-    // A lost connection is left alone: closing it would only run into the I/O error again.
-    if (m_dpy && !m_lost)
-        XCloseDisplay(m_dpy);
-    g_ownDisplays.removeAll(m_dpy);
-}
-
-void X11Keyboard::onIOErrorExit(_XDisplay *, void *self)
-{
-    // Called by Xlib instead of exit(): only note it here, and report it once back in the
-    // event loop, outside Xlib.
-    static_cast<X11Keyboard *>(self)->lose();
+    if (m_conn)
+        xcb_disconnect(m_conn);
 }
 
 bool X11Keyboard::acquire(QString *error)
@@ -88,35 +133,36 @@ bool X11Keyboard::acquire(QString *error)
     auto fail = [&](const QString &why) {
         if (error)
             *error = why;
-        if (m_dpy) {
-            XCloseDisplay(m_dpy);
-            g_ownDisplays.removeAll(m_dpy);
-            m_dpy = nullptr;
+        if (m_conn) {
+            xcb_disconnect(m_conn);
+            m_conn = nullptr;
         }
         return false;
     };
 
-    if (m_dpy)
+    if (m_conn)
         return true;
-    m_dpy = XOpenDisplay(m_displayName.isEmpty() ? nullptr : m_displayName.constData());
-    if (!m_dpy) {
+    int screenNumber = 0;
+    m_conn = xcb_connect(m_displayName.isEmpty() ? nullptr : m_displayName.constData(),
+                         &screenNumber);
+    if (xcb_connection_has_error(m_conn)) {
         return fail(QStringLiteral("Cannot connect to the X server %1 to watch the keyboard for "
                                    "the hotkeys.\n\n%2")
                         .arg(displayLabel(m_displayName), evdevHint));
     }
-    XSetIOErrorExitHandler(m_dpy, &X11Keyboard::onIOErrorExit, this);
-    watchIOErrors(m_dpy);
 
-    int event = 0, err = 0;
-    if (!XQueryExtension(m_dpy, "XInputExtension", &m_xiOpcode, &event, &err)) {
+    const xcb_query_extension_reply_t *xi = xcb_get_extension_data(m_conn, &g_xinput);
+    if (!xi || !xi->present) {
         return fail(QStringLiteral("The X server %1 has no XInput extension, which the hotkeys "
                                    "need to see the keyboard whichever window has the focus.\n\n%2")
                         .arg(displayLabel(m_displayName), evdevHint));
     }
+    m_xiOpcode = xi->major_opcode;
     // 2.1 delivers raw events to the root window even while another client holds a grab.
-    int major = 2, minor = 2;
-    if (XIQueryVersion(m_dpy, &major, &minor) != Success || major < 2 ||
-        (major == 2 && minor < 1)) {
+    const auto version = queryXInputVersion(m_conn);
+    const int major = version ? version->major_version : 0;
+    const int minor = version ? version->minor_version : 0;
+    if (major < 2 || (major == 2 && minor < 1)) {
         return fail(QStringLiteral("The X server %1 has XInput %2.%3; the hotkeys need XInput 2.1 "
                                    "or later.\n\n%4")
                         .arg(displayLabel(m_displayName))
@@ -125,21 +171,7 @@ bool X11Keyboard::acquire(QString *error)
                         .arg(evdevHint));
     }
 
-    int xkbOpcode = 0, xkbEvent = 0, xkbError = 0, xkbMajor = XkbMajorVersion,
-        xkbMinor = XkbMinorVersion;
-    QByteArray keycodes;
-    if (XkbQueryExtension(m_dpy, &xkbOpcode, &xkbEvent, &xkbError, &xkbMajor, &xkbMinor)) {
-        if (XkbDescPtr xkb = XkbAllocKeyboard()) {
-            if (XkbGetNames(m_dpy, XkbKeycodesNameMask, xkb) == Success && xkb->names &&
-                xkb->names->keycodes != None) {
-                if (char *n = XGetAtomName(m_dpy, xkb->names->keycodes)) {
-                    keycodes = n;
-                    XFree(n);
-                }
-            }
-            XkbFreeKeyboard(xkb, 0, True);
-        }
-    }
+    const QByteArray keycodes = keycodesName(m_conn);
     if (!isEvdevKeycodesName(keycodes)) {
         return fail(QStringLiteral("The X server %1 numbers its keys with the key codes \"%2\"; "
                                    "the hotkeys can only be told apart with the \"evdev\" key "
@@ -150,97 +182,86 @@ bool X11Keyboard::acquire(QString *error)
                              evdevHint));
     }
 
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(bits, XI_RawKeyPress);
-    XISetMask(bits, XI_RawKeyRelease);
-    XIEventMask mask;
-    mask.deviceid = XIAllMasterDevices;
-    mask.mask_len = sizeof bits;
-    mask.mask = bits;
-    g_trappedError = 0;
-    XErrorHandler previous = XSetErrorHandler(trapError);
-    XISelectEvents(m_dpy, DefaultRootWindow(m_dpy), &mask, 1);
-    XSync(m_dpy, False);
-    XSetErrorHandler(previous);
-    if (g_trappedError != 0) {
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(m_conn));
+    for (int i = 0; i < screenNumber && screens.rem > 0; ++i)
+        xcb_screen_next(&screens);
+    if (screens.rem == 0)
+        return fail(QStringLiteral("The X server %1 has no screen %2.")
+                        .arg(displayLabel(m_displayName))
+                        .arg(screenNumber));
+    const auto refused = selectRawKeys(m_conn, screens.data->root);
+    if (refused) {
         return fail(QStringLiteral("The X server %1 refused to report key presses (X error %2).")
                         .arg(displayLabel(m_displayName))
-                        .arg(g_trappedError));
+                        .arg(refused->error_code));
     }
 
     // Keys already down at start-up are not presses.
-    char keymap[32];
-    XQueryKeymap(m_dpy, keymap);
+    const auto keymap =
+        own(xcb_query_keymap_reply(m_conn, xcb_query_keymap(m_conn), nullptr));
+    if (!keymap) {
+        return fail(QStringLiteral("The X server %1 did not tell which keys are down.")
+                        .arg(displayLabel(m_displayName)));
+    }
     m_sinceQuery.start();
     KeyState down, unused;
-    keyStateFromXKeymap(keymap, down);
+    keyStateFromXKeymap(reinterpret_cast<const char *>(keymap->keys), down);
     m_tracker.snapshot(down, unused);
 
-    m_notifier = new QSocketNotifier(ConnectionNumber(m_dpy), QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_conn), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &X11Keyboard::onReadable);
-    if (XPending(m_dpy) > 0)
-        QMetaObject::invokeMethod(this, &X11Keyboard::onReadable, Qt::QueuedConnection);
+    // Events that came in with the replies are queued already; the socket will not say so.
+    QMetaObject::invokeMethod(this, &X11Keyboard::onReadable, Qt::QueuedConnection);
     return true;
 }
 
-bool X11Keyboard::peerClosed() const
-{
-    char c;
-    const ssize_t n = ::recv(ConnectionNumber(m_dpy), &c, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (n > 0)
-        return false;
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-        return false;
-    return true;
-}
-
-bool X11Keyboard::drainEvents(bool signalPresses)
+bool X11Keyboard::drainEvents(bool queuedOnly, bool *alive)
 {
     bool newPress = false;
-    // Look at the socket before Xlib reads it: a read that finds the server gone goes
-    // through Xlib's I/O error path, which the exit handler survives but which is noisy.
-    if (XEventsQueued(m_dpy, QueuedAlready) == 0) {
-        if (peerClosed()) {
-            lose();
-            return false;
+    for (;;) {
+        auto *ev = queuedOnly ? xcb_poll_for_queued_event(m_conn) : xcb_poll_for_event(m_conn);
+        if (!ev)
+            break;
+        if ((ev->response_type & 0x7f) == XCB_GE_GENERIC) {
+            const auto *ge = reinterpret_cast<const xcb_ge_generic_event_t *>(ev);
+            if (ge->extension == m_xiOpcode) {
+                // Raw press and release events have the same layout.
+                const int sc = scanCodeFromXKeyCode(
+                    int(reinterpret_cast<const xcb_input_raw_key_press_event_t *>(ev)->detail));
+                if (ge->event_type == XCB_INPUT_RAW_KEY_PRESS)
+                    newPress = m_tracker.press(sc) || newPress;
+                else if (ge->event_type == XCB_INPUT_RAW_KEY_RELEASE)
+                    m_tracker.release(sc);
+            }
         }
-        XEventsQueued(m_dpy, QueuedAfterReading);
+        std::free(ev);
     }
-    while (!m_lost && XEventsQueued(m_dpy, QueuedAlready) > 0) {
-        XEvent ev;
-        XNextEvent(m_dpy, &ev);
-        XGenericEventCookie *cookie = &ev.xcookie;
-        if (cookie->type != GenericEvent || cookie->extension != m_xiOpcode)
-            continue;
-        if (!XGetEventData(m_dpy, cookie))
-            continue;
-        const auto *raw = static_cast<const XIRawEvent *>(cookie->data);
-        const int sc = scanCodeFromXKeyCode(raw->detail);
-        if (cookie->evtype == XI_RawKeyPress)
-            newPress = m_tracker.press(sc) || newPress;
-        else if (cookie->evtype == XI_RawKeyRelease)
-            m_tracker.release(sc);
-        XFreeEventData(m_dpy, cookie);
-    }
-    if (newPress && signalPresses)
-        emit keyPressed();
-    return !m_lost;
+    // A read that finds the server gone marks the connection, and XCB returns nothing more.
+    if (xcb_connection_has_error(m_conn))
+        lose();
+    *alive = !m_lost;
+    return newPress;
 }
 
 void X11Keyboard::onReadable()
 {
-    if (!m_dpy || m_lost)
+    if (!m_conn || m_lost)
         return;
-    drainEvents(true);
+    bool alive = true;
+    if (drainEvents(false, &alive))
+        emit keyPressed();
 }
 
 bool X11Keyboard::readState(KeyState &state, QString *error)
 {
+    bool alive = m_conn && !m_lost;
     // The presses drained here are in this very snapshot: no need to ask for another.
-    if (!m_dpy || m_lost || !drainEvents(false)) {
+    if (alive)
+        drainEvents(false, &alive);
+    if (!alive) {
         failureTold();
         if (error)
-            *error = m_dpy ? lostMessage() : QStringLiteral("The keyboard was not acquired.");
+            *error = m_conn ? lostMessage() : QStringLiteral("The keyboard was not acquired.");
         return false;
     }
     // The raw events tell every press and release, so with nothing down and nothing pressed
@@ -249,22 +270,23 @@ bool X11Keyboard::readState(KeyState &state, QString *error)
         state.fill(0);
         return true;
     }
-    char keymap[32];
-    XQueryKeymap(m_dpy, keymap);
+    const auto keymap =
+        own(xcb_query_keymap_reply(m_conn, xcb_query_keymap(m_conn), nullptr));
     m_sinceQuery.start();
-    if (m_lost) {
+    if (!keymap) {
+        lose();
         failureTold();
         if (error)
             *error = lostMessage();
         return false;
     }
     KeyState down;
-    keyStateFromXKeymap(keymap, down);
+    keyStateFromXKeymap(reinterpret_cast<const char *>(keymap->keys), down);
     m_tracker.snapshot(down, state);
-    // Events read along with the reply belong to the next snapshot; the notifier will not
-    // fire for them since they have left the socket already.
-    if (XEventsQueued(m_dpy, QueuedAlready) > 0)
-        QMetaObject::invokeMethod(this, &X11Keyboard::onReadable, Qt::QueuedConnection);
+    // Events read along with the reply belong to the next snapshot; the socket will not
+    // tell of them since they have left it already.
+    if (drainEvents(true, &alive))
+        QMetaObject::invokeMethod(this, &X11Keyboard::keyPressed, Qt::QueuedConnection);
     return true;
 }
 

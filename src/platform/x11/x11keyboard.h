@@ -6,22 +6,23 @@
 #include <QElapsedTimer>
 
 class QSocketNotifier;
-struct _XDisplay;
+struct xcb_connection_t;
 
 namespace platform {
 
 /// The X server's keyboard, read on a connection of its own: XInput 2 raw key events on the
 /// root window (delivered whichever window has the focus and whatever grabs exist, taking
-/// nothing from other programs) for the presses between snapshots, XQueryKeymap for the
-/// keys down now.
+/// nothing from other programs) for the presses between snapshots, QueryKeymap for the
+/// keys down now. It speaks the protocol through XCB, which the toolkit has loaded already,
+/// rather than Xlib and its XInput library.
 ///
-/// A lost connection never ends the process inside Xlib: it is reported through failed()
-/// and by readState() returning false.
+/// A lost connection never ends the process: it is reported through failed() and by
+/// readState() returning false.
 class X11Keyboard : public KeyboardDevice
 {
     Q_OBJECT
 public:
-    /// @p displayName as for XOpenDisplay; empty means $DISPLAY.
+    /// @p displayName as for xcb_connect; empty means $DISPLAY.
     explicit X11Keyboard(const QByteArray &displayName = {}, QObject *parent = nullptr);
     ~X11Keyboard() override;
 
@@ -32,15 +33,13 @@ public:
 private:
     QString lostMessage() const;
     void onReadable();
-    /// Handles every event already received, emitting keyPressed() for new presses if
-    /// @p signalPresses. Returns false once the connection is gone.
-    bool drainEvents(bool signalPresses);
-    bool peerClosed() const;
+    /// Handles every event received, reading the socket too unless @p queuedOnly, and
+    /// returns true for a new press; false in @p alive once the connection is gone.
+    bool drainEvents(bool queuedOnly, bool *alive);
     void lose();
-    static void onIOErrorExit(_XDisplay *dpy, void *self);
 
     QByteArray m_displayName;
-    _XDisplay *m_dpy = nullptr;
+    xcb_connection_t *m_conn = nullptr;
     int m_xiOpcode = 0;
     QSocketNotifier *m_notifier = nullptr;
     PressTracker m_tracker;

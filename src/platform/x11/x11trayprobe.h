@@ -1,6 +1,6 @@
 #pragma once
 
-struct _XDisplay;
+struct xcb_connection_t;
 
 namespace platform {
 
@@ -31,8 +31,8 @@ public:
     bool lost() const { return m_lost; }
 
 private:
-    _XDisplay *m_display = nullptr;
-    unsigned long m_selection = 0;
+    xcb_connection_t *m_conn = nullptr;
+    unsigned m_selection = 0;
     bool m_lost = false;
 };
 
