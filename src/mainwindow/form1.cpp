@@ -20,6 +20,8 @@
 #include <QMenuBar>
 #include <QTreeView>
 
+#include <utility>
+
 Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
     : QMainWindow(parent), m_platform(std::move(bundle))
 {
@@ -32,9 +34,8 @@ Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    // The rows and the selection are kept without the view: a program that stays in the tray
-    // never makes the window's contents, nor loads the fonts they need.
-    m_selection = new QItemSelectionModel(tables.list(), this);
+    // The rows and the selected row are kept without the view: a program that stays in the
+    // tray never makes the window's contents, nor loads the fonts they need.
 
     buildMenus();
     setupTrayMenu();
@@ -78,7 +79,7 @@ void Form1::buildWindow()
     // Paths keep their file name in view.
     ListView1->setTextElideMode(Qt::ElideMiddle);
     ListView1->setModel(tables.list());
-    ListView1->setSelectionModel(m_selection);
+    ListView1->setSelectionModel(selection());
     ListView1->header()->setSectionsMovable(false);
     ListView1->header()->setStretchLastSection(false);
     // A third of the list's inner width each, so the three fill it without a scroll bar.
@@ -233,6 +234,10 @@ void Form1::selectRow(int row)
     const int rows = tables.list()->rowCount();
     if (rows == 0)
         return;
+    if (!m_selection) {
+        m_selectedRow = qBound(1, row, rows);
+        return;
+    }
     const QModelIndex idx = tables.list()->index(qBound(1, row, rows) - 1, 0);
     m_selection->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
                                           QItemSelectionModel::Rows);
@@ -245,8 +250,21 @@ bool Form1::set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList 
     return tables.set_arrays(hotkeys, keywords, actions);
 }
 
+QItemSelectionModel *Form1::selection()
+{
+    if (!m_selection) {
+        m_selection = new QItemSelectionModel(tables.list(), this);
+        const int row = std::exchange(m_selectedRow, 0);
+        if (row)
+            selectRow(row);
+    }
+    return m_selection;
+}
+
 int Form1::selectedRow() const
 {
+    if (!m_selection)
+        return m_selectedRow <= tables.count() ? m_selectedRow : 0;
     const QModelIndexList rows = m_selection->selectedRows();
     if (rows.isEmpty())
         return 0;

@@ -44,10 +44,11 @@ public:
     QString &s = tables.s;
     bool Modi = false;
     platform::NotifyIconData nid;
-    /// The list of entries; made when the window is first shown. Its rows and selection live
-    /// in the tables' model and selection() from the start.
+    /// The list of entries; made when the window is first shown. Its rows live in the tables'
+    /// model from the start; the selected row is a number until selection() is first asked
+    /// for, which makes the list's selection model.
     QTreeView *ListView1 = nullptr;
-    QItemSelectionModel *selection() const { return m_selection; }
+    QItemSelectionModel *selection();
 
     // --- start-up and shutdown ----------------------------------------------------------
     /// The whole start-up. A keyboard device that cannot be had is told once, and the program
@@ -161,6 +162,7 @@ private:
     QPointer<frmAbout> m_about;
     bool m_loaded = false;
     QItemSelectionModel *m_selection = nullptr;
+    int m_selectedRow = 0; ///< the selected row while there is no selection model; 0 for none
     /// The menu bar's menus, each a caption and its actions; put in the bar by buildWindow.
     QList<QPair<QString, QList<QAction *>>> m_menus;
     bool m_restoring = false;
