@@ -206,6 +206,9 @@ int main(int argc, char *argv[])
     QProcess server;
     server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     QByteArray display;
+    // Held until the end: an X server resets when its last client leaves, and refuses the
+    // connections that arrive meanwhile, which would fail the next series' keyboard.
+    Display *keep = nullptr;
     for (int n = 120; n < 200 && display.isEmpty(); ++n) {
         if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
             QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
@@ -216,8 +219,7 @@ int main(int argc, char *argv[])
         if (!server.waitForStarted(5000))
             break;
         for (int i = 0; i < 100 && server.state() == QProcess::Running; ++i) {
-            if (Display *d = XOpenDisplay(name.constData())) {
-                XCloseDisplay(d);
+            if ((keep = XOpenDisplay(name.constData()))) {
                 display = name;
                 break;
             }
@@ -238,6 +240,7 @@ int main(int argc, char *argv[])
     measureIdle(display, 10, true);
     measureIdle(display, 10, false);
 
+    XCloseDisplay(keep);
     server.terminate();
     server.waitForFinished(5000);
     return 0;
