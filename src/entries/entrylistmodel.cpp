@@ -88,11 +88,12 @@ void EntryListModel::appendRows(const QStringList &actions, const QStringList &k
         return;
     const int first = int(m_actions.size());
     beginInsertRows(QModelIndex(), first, first + int(n) - 1);
-    if (m_actions.isEmpty() && actions.size() == n && keywords.size() == n &&
-        hotkeys.size() == n) {
-        m_actions = actions;
-        m_keywords = keywords;
-        m_hotkeys = hotkeys;
+    // Into an empty model the lists are shared (mid() of a whole list is the list itself);
+    // appending would copy every string.
+    if (m_actions.isEmpty()) {
+        m_actions = actions.mid(0, n);
+        m_keywords = keywords.mid(0, n);
+        m_hotkeys = hotkeys.mid(0, n);
     } else {
         m_actions.append(actions.mid(0, n));
         m_keywords.append(keywords.mid(0, n));
