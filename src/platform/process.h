@@ -2,7 +2,10 @@
 
 #include <QtGlobal>
 
+#include <cstddef>
 #include <functional>
+#include <new>
+#include <utility>
 
 class QObject;
 
@@ -21,9 +24,47 @@ quint32 userId();
 /// resident.
 void releaseFreedMemory();
 
+/// Maps the pages of @p bytes at @p p, memory this process has just allocated and is about
+/// to fill, in one call instead of one page fault per page. Only whole pages inside the range
+/// are mapped; where the system cannot, the pages come one fault at a time, as without it.
+/// Whole 2 MB stretches of a mapping of their own (allocateLarge(), or a large block that the
+/// allocator mapped for itself) are asked to use huge pages: one fault each instead of 512.
+void prefaultMemory(void *p, size_t bytes);
+
 /// Calls @p handler from the event loop when the process is asked to terminate (SIGTERM,
 /// or SIGINT from a terminal), for as long as @p context lives. Returns false when the
 /// request cannot be watched; the system's default, ending at once, then stays in force.
 bool onTerminationRequest(QObject *context, std::function<void()> handler);
+
+/// Room for a large table that is filled at once and let go as a whole. From 2 MB on it is a
+/// mapping of its own, in whole huge pages (2 MB, aligned), asked to use them: filling it
+/// then takes one page fault per 2 MB, and freeing it returns it to the system at once.
+/// Smaller tables come from the heap. Null when there is no memory.
+void *allocateLarge(size_t bytes);
+/// Frees what allocateLarge() gave for @p bytes.
+void freeLarge(void *p, size_t bytes);
+
+/// allocateLarge() for standard containers. Elements made without a value are left
+/// uninitialised, as with new T, so that resizing a byte buffer before reading into it
+/// writes nothing.
+template <class T> struct LargeAllocator
+{
+    using value_type = T;
+    LargeAllocator() = default;
+    template <class U> LargeAllocator(const LargeAllocator<U> &) {}
+    T *allocate(size_t n)
+    {
+        if (void *p = allocateLarge(n * sizeof(T)))
+            return static_cast<T *>(p);
+        throw std::bad_alloc();
+    }
+    void deallocate(T *p, size_t n) { freeLarge(p, n * sizeof(T)); }
+    template <class U> void construct(U *p) { ::new (static_cast<void *>(p)) U; }
+    template <class U, class... Args> void construct(U *p, Args &&...args)
+    {
+        ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+    }
+    template <class U> bool operator==(const LargeAllocator<U> &) const { return true; }
+};
 
 } // namespace platform

@@ -3,9 +3,16 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdint>
+#include <cstdlib>
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/mman.h>
 #include <unistd.h>
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
 
 namespace platform {
 
@@ -28,6 +35,76 @@ void endProcessNow(int status)
 void releaseFreedMemory()
 {
     ::malloc_trim(0);
+}
+
+namespace {
+
+constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
+
+uintptr_t pageSize()
+{
+    static const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
+    return page;
+}
+
+} // namespace
+
+void prefaultMemory(void *p, size_t bytes)
+{
+    const uintptr_t page = pageSize();
+    const uintptr_t from = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t begin = (from + page - 1) & ~(page - 1);
+    const uintptr_t end = (from + bytes) & ~(page - 1);
+    if (end <= begin)
+        return;
+    // Huge pages only for memory above the heap's end, which is mapped for one block: the
+    // heap's own pages are reused for small blocks, and a huge page there would keep up to
+    // 2 MB resident for the few that stay.
+    const uintptr_t hugeBegin = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t hugeEnd = end & ~(kHugePage - 1);
+    if (hugeEnd > hugeBegin && from >= reinterpret_cast<uintptr_t>(::sbrk(0)))
+        ::madvise(reinterpret_cast<void *>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
+    // Pages not yet present are mapped together; present ones keep their content. A kernel
+    // before 5.14 refuses with EINVAL, and each page is then mapped at its first touch.
+    ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
+namespace {
+size_t largeMappingSize(size_t bytes)
+{
+    return (bytes + kHugePage - 1) & ~(kHugePage - 1);
+}
+} // namespace
+
+void *allocateLarge(size_t bytes)
+{
+    if (bytes < kHugePage)
+        return std::malloc(bytes ? bytes : 1);
+    const size_t size = largeMappingSize(bytes);
+    // Mapped with a huge page's room to spare, then trimmed to the boundary.
+    const size_t spare = kHugePage - pageSize();
+    void *raw =
+        ::mmap(nullptr, size + spare, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        return nullptr;
+    const uintptr_t from = reinterpret_cast<uintptr_t>(raw);
+    const uintptr_t aligned = (from + kHugePage - 1) & ~(kHugePage - 1);
+    if (aligned > from)
+        ::munmap(raw, aligned - from);
+    if (const size_t tail = from + size + spare - (aligned + size))
+        ::munmap(reinterpret_cast<void *>(aligned + size), tail);
+    // The last huge page is taken whole too: a few unused MB at most while the table lives,
+    // against 512 faults of small pages.
+    ::madvise(reinterpret_cast<void *>(aligned), size, MADV_HUGEPAGE);
+    return reinterpret_cast<void *>(aligned);
+}
+
+void freeLarge(void *p, size_t bytes)
+{
+    if (bytes < kHugePage)
+        std::free(p);
+    else
+        ::munmap(p, largeMappingSize(bytes));
 }
 
 quint32 userId()
