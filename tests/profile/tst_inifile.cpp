@@ -45,6 +45,10 @@ private slots:
     void windows1252Table();
     void hugeLineAndNulBytes();
     void editsAcrossManySections();
+    void valueBytesAtEveryPlace_data();
+    void valueBytesAtEveryPlace();
+    void valuesOutliveTheirDocument();
+    void largeFileReadsAndEdits();
 };
 
 void TstIniFile::readRules_data()
@@ -473,6 +477,88 @@ void TstIniFile::editsAcrossManySections()
         QCOMPARE(read(doc, section, "Action"), read(reread, section, "Action"));
     }
     QCOMPARE(read(doc, "7", "Keyword"), "K7");
+}
+
+void TstIniFile::valueBytesAtEveryPlace_data()
+{
+    // Values are decoded sixteen bytes at a time, then byte by byte: a byte outside ASCII
+    // decides the decoding wherever it stands.
+    QTest::addColumn<int>("at");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    for (const int at : {0, 15, 16, 17, 31, 32, 39}) {
+        const QByteArray tag = QByteArray::number(at);
+        QTest::newRow("utf-8 at " + tag)
+            << at << QByteArray("\xC3\xA9") << QStringLiteral("\u00e9");
+        QTest::newRow("1252 at " + tag) << at << QByteArray("\x80") << QStringLiteral("\u20ac");
+    }
+}
+
+void TstIniFile::valueBytesAtEveryPlace()
+{
+    QFETCH(int, at);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QByteArray value(40, 'a');
+    value.replace(at, 1, bytes);
+    QString expected(40, QLatin1Char('a'));
+    expected.replace(at, 1, text);
+    const IniDocument doc("[s]\nk=" + value + "\nplain=" + QByteArray(40, 'b') + "\n");
+    QCOMPARE(read(doc, "s", "k"), expected);
+    QCOMPARE(read(doc, "s", "plain"), QString(40, QLatin1Char('b')));
+}
+
+void TstIniFile::valuesOutliveTheirDocument()
+{
+    // The values read share one block with the document; each must stay whole after the
+    // document is gone, and a change to one must reach no other.
+    QString first, second;
+    {
+        const IniDocument doc(QByteArray("[a]\nk=first value\n[b]\nk=second\n"));
+        first = read(doc, "a", "k");
+        second = read(doc, "b", "k");
+        QString changed = read(doc, "a", "k");
+        changed.append(QStringLiteral(" and more"));
+        changed[0] = QLatin1Char('F');
+        QCOMPARE(changed, "First value and more");
+        QCOMPARE(read(doc, "a", "k"), "first value");
+        QCOMPARE(read(doc, "b", "k"), "second");
+    }
+    QCOMPARE(first, "first value");
+    QCOMPARE(QString::fromUtf16(reinterpret_cast<const char16_t *>(second.utf16())), "second");
+    second.append(QStringLiteral("!"));
+    QCOMPARE(first, "first value");
+    QCOMPARE(second, "second!");
+}
+
+void TstIniFile::largeFileReadsAndEdits()
+{
+    // A file of several megabytes keeps its lines and values in tables of their own; reads
+    // and edits must find every value where a small file's would be.
+    constexpr int kSections = 30000;
+    QByteArray bytes;
+    for (int i = 1; i <= kSections; ++i) {
+        bytes += "[" + QByteArray::number(i) + "]\nAction=" + QByteArray(64, char('a' + i % 26)) +
+                 QByteArray::number(i) + "\nKeyword=k" + QByteArray::number(i) + "\n";
+    }
+    bytes += "[last]\nAction=caf\xC3\xA9\n";
+    IniDocument doc(bytes);
+    for (const int i : {1, 2, 12345, kSections}) {
+        const QString n = QString::number(i);
+        QCOMPARE(read(doc, n, "Action"), QString(64, QChar(u'a' + i % 26)) + n);
+        QCOMPARE(read(doc, n, "Keyword"), "k" + n);
+    }
+    QCOMPARE(read(doc, "last", "Action"), QString::fromUtf8("caf\u00e9"));
+    QVERIFY(doc.setValue("new", "Action", "added"));
+    QVERIFY(doc.setValue("newer", "Action", "grown")); // the line table grows past its room
+    QVERIFY(doc.setValue("2", "Hotkey", "F2"));
+    QCOMPARE(read(doc, "new", "Action"), "added");
+    QCOMPARE(read(doc, "2", "Hotkey"), "F2");
+    QCOMPARE(read(doc, QString::number(kSections), "Keyword"), "k" + QString::number(kSections));
+    QByteArray expected = bytes;
+    expected.replace("[3]\n", "Hotkey=F2\n[3]\n");
+    expected += "[new]\nAction=added\n[newer]\nAction=grown\n";
+    QCOMPARE(doc.toBytes(), expected);
 }
 
 QTEST_GUILESS_MAIN(TstIniFile)

@@ -1,6 +1,7 @@
 #include "platform/ini/fileprofile.h"
 
 #include "platform/ini/inifile.h"
+#include "platform/process.h"
 
 #include <QFile>
 #include <QHash>
@@ -68,15 +69,16 @@ int statPath(const QByteArray &path, FileStamp *stamp)
     return errno;
 }
 
-int readAll(int fd, qsizetype sizeHint, QByteArray *out)
+int readAll(int fd, qsizetype sizeHint, IniBytes *out)
 {
-    QByteArray buf;
-    buf.resize(qMax<qsizetype>(sizeHint, 0) + 4096);
-    qsizetype used = 0;
+    IniBytes buf;
+    buf.resize(size_t(qMax<qsizetype>(sizeHint, 0) + 4096));
+    prefaultMemory(buf.data(), buf.size());
+    size_t used = 0;
     for (;;) {
         if (used == buf.size())
             buf.resize(buf.size() * 2);
-        const ssize_t n = ::read(fd, buf.data() + used, size_t(buf.size() - used));
+        const ssize_t n = ::read(fd, buf.data() + used, buf.size() - used);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -84,9 +86,9 @@ int readAll(int fd, qsizetype sizeHint, QByteArray *out)
         }
         if (n == 0)
             break;
-        used += n;
+        used += size_t(n);
     }
-    buf.truncate(used);
+    buf.resize(used);
     *out = std::move(buf);
     return 0;
 }
@@ -423,7 +425,7 @@ struct FileProfile::Private
         // The stamp of what is actually read: a change made while reading shows at the
         // next call as a stamp that differs.
         struct stat st;
-        QByteArray bytes;
+        IniBytes bytes;
         int err = ::fstat(fd, &st) == 0 ? 0 : errno;
         // Lines are indexed with 32 bits; no entry file comes near this.
         if (!err && st.st_size > (qint64(1) << 30))
@@ -434,7 +436,7 @@ struct FileProfile::Private
         if (err)
             return err;
         entry->stamp = FileStamp::of(st);
-        entry->doc = IniDocument(bytes);
+        entry->doc = IniDocument(std::move(bytes));
         return 0;
     }
 

@@ -1,9 +1,15 @@
 #include "platform/ini/inifile.h"
 
+#include "platform/process.h"
+
 #include <QStringDecoder>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <utility>
 
 namespace platform {
@@ -80,7 +86,8 @@ template <size_t N> QByteArrayView foldName(const QString &name, char (&buf)[N],
 {
     const auto [b, e] = trimmedBounds(name);
     if (e - b <= qsizetype(N)) {
-        const auto *s = reinterpret_cast<const char16_t *>(name.utf16());
+        // constData(), not utf16(): that copies a literal to give it a closing NUL.
+        const auto *s = reinterpret_cast<const char16_t *>(name.constData());
         qsizetype i = b;
         for (; i < e && s[i] < 0x80; ++i)
             buf[i - b] = (s[i] >= u'A' && s[i] <= u'Z') ? char(s[i] - u'A' + 'a') : char(s[i]);
@@ -106,18 +113,40 @@ quint32 nameHash(QByteArrayView folded)
 
 bool nameMatches(QByteArrayView raw, QByteArrayView folded)
 {
-    if (!isAscii(raw))
-        return foldName(raw) == folded;
-    if (raw.size() != folded.size())
-        return false;
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        char c = raw[i];
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-        if (c != folded[i])
-            return false;
+    // An ASCII byte folds to one byte in its place, so a difference before the first other
+    // byte settles it; a name with other bytes is folded whole.
+    if (raw.size() == folded.size()) {
+        for (qsizetype i = 0; i < raw.size(); ++i) {
+            char c = raw[i];
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return foldName(raw) == folded;
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+            if (c != folded[i])
+                return false;
+        }
+        return true;
     }
-    return true;
+    return !isAscii(raw) && foldName(raw) == folded;
+}
+
+/// The number of line feeds in @p bytes.
+qsizetype countLineFeeds(QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    const qsizetype n = bytes.size();
+    qsizetype count = 0, i = 0;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        for (unsigned m = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(c, lf))); m; m &= m - 1)
+            ++count;
+    }
+#endif
+    for (; i < n; ++i)
+        count += p[i] == '\n';
+    return count;
 }
 
 enum TextFlaw
@@ -236,22 +265,68 @@ QString fromWindows1252(QByteArrayView bytes)
     return out;
 }
 
+namespace {
+
+// A U+FEFF that starts a name or value is text: only the file's own mark at byte 0 is not,
+// and the parser takes that off before any line is decoded.
+constexpr auto kUtf8Flags =
+    QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless;
+
+/// Writes @p bytes, decoded as decodeIniText() decodes them, to @p out, which has room for
+/// as many characters as there are bytes. Returns the number of characters written.
+qsizetype decodeIniTextInto(char16_t *out, QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    unsigned char high = 0;
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Sixteen bytes at a time: widened to characters, and their high bits gathered.
+    const __m128i zero = _mm_setzero_si128();
+    __m128i any = zero;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        any = _mm_or_si128(any, c);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(c, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_unpackhi_epi8(c, zero));
+    }
+    if (_mm_movemask_epi8(any) != 0)
+        high = 0x80;
+#endif
+    for (; i < n; ++i) {
+        high |= p[i];
+        out[i] = p[i];
+    }
+    if (high < 0x80)
+        return n;
+    if (isValidUtf8(bytes)) {
+        QStringDecoder utf8(QStringDecoder::Utf8, kUtf8Flags);
+        QChar *begin = reinterpret_cast<QChar *>(out);
+        return utf8.appendToBuffer(begin, bytes) - begin;
+    }
+    for (i = 0; i < n; ++i) {
+        if (p[i] >= 0x80 && p[i] < 0xA0)
+            out[i] = kCp1252High[p[i] - 0x80];
+    }
+    return n;
+}
+
+} // namespace
+
 QString decodeIniText(QByteArrayView bytes)
 {
     if (isAscii(bytes))
         return QString::fromLatin1(bytes);
     if (isValidUtf8(bytes)) {
-        // A U+FEFF that starts a name or value is text: only the file's own mark at byte 0
-        // is not, and the parser takes that off before any line is decoded.
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom |
-                                                      QStringConverter::Flag::Stateless);
+        QStringDecoder utf8(QStringDecoder::Utf8, kUtf8Flags);
         return utf8.decode(bytes);
     }
     return fromWindows1252(bytes);
 }
 
-void IniDocument::classify(QByteArrayView bytes, Line &l)
+IniDocument::Parts IniDocument::parse(QByteArrayView bytes)
 {
+    Parts p;
     qint32 e = qint32(bytes.size());
     if (e > 0 && bytes[e - 1] == '\n')
         --e;
@@ -260,10 +335,8 @@ void IniDocument::classify(QByteArrayView bytes, Line &l)
         ++b;
     while (e > b && isBlank(bytes[e - 1]))
         --e;
-    if (b == e) {
-        l.kind = Kind::Blank;
-        return;
-    }
+    if (b == e)
+        return p;
     const QByteArrayView body = bytes.sliced(b, e - b);
     if (body[0] == '[') {
         const qint32 close = qint32(body.lastIndexOf(']'));
@@ -273,28 +346,28 @@ void IniDocument::classify(QByteArrayView bytes, Line &l)
                 ++nb;
             while (ne > nb && isBlank(bytes[ne - 1]))
                 --ne;
-            l.kind = Kind::Header;
-            l.nameOff = nb;
-            l.nameLen = ne - nb;
-            return;
+            p.kind = Kind::Header;
+            p.nameOff = nb;
+            p.nameLen = ne - nb;
+            return p;
         }
     } else if (body[0] == ';') {
-        l.kind = Kind::Comment;
-        return;
+        p.kind = Kind::Comment;
+        return p;
     }
     const qint32 eq = qint32(body.indexOf('='));
     if (eq < 0) {
-        l.kind = Kind::KeyWithoutValue;
-        l.nameOff = b;
-        l.nameLen = e - b;
-        return;
+        p.kind = Kind::KeyWithoutValue;
+        p.nameOff = b;
+        p.nameLen = e - b;
+        return p;
     }
-    l.kind = Kind::Key;
+    p.kind = Kind::Key;
     qint32 ne = b + eq;
     while (ne > b && isBlank(bytes[ne - 1]))
         --ne;
-    l.nameOff = b;
-    l.nameLen = ne - b;
+    p.nameOff = b;
+    p.nameLen = ne - b;
     qint32 vb = b + eq + 1;
     while (vb < e && isBlank(bytes[vb]))
         ++vb;
@@ -303,24 +376,66 @@ void IniDocument::classify(QByteArrayView bytes, Line &l)
         ++vb;
         --ve;
     }
-    l.valueOff = vb;
-    l.valueLen = ve - vb;
+    p.valueOff = vb;
+    p.valueLen = ve - vb;
+    return p;
 }
 
-IniDocument::IniDocument(const QByteArray &bytes) : m_raw(bytes)
+void IniDocument::classify(QByteArrayView bytes, Line &l)
 {
-    const char *data = m_raw.constData();
-    const qsizetype n = m_raw.size();
+    const Parts p = parse(bytes);
+    l.kind = p.kind;
+    l.nameOff = p.nameOff;
+    l.nameLen = p.nameLen;
+}
+
+QByteArrayView IniDocument::valueBytesOf(const Line &l) const
+{
+    const QByteArrayView bytes = bytesOf(l);
+    const Parts p = parse(bytes);
+    return bytes.sliced(p.valueOff, p.valueLen);
+}
+
+IniDocument::IniDocument(QByteArrayView bytes)
+    : IniDocument([bytes] {
+          IniBytes copy;
+          if (!bytes.isEmpty()) {
+              copy.resize(size_t(bytes.size()));
+              prefaultMemory(copy.data(), copy.size());
+              std::memcpy(copy.data(), bytes.data(), copy.size());
+          }
+          return copy;
+      }())
+{
+}
+
+IniDocument::IniDocument(IniBytes &&bytes) : m_raw(std::move(bytes))
+{
+    // Every table is made at its final size, so that its pages are mapped in one go and
+    // nothing is copied as it grows: for a large file, most of the first read is spent
+    // mapping fresh memory.
+    const Split split = splitLines();
+    indexBlocks(split.headers);
+    decodeValues(split.valueRoom);
+}
+
+IniDocument::Split IniDocument::splitLines()
+{
+    const char *data = m_raw.data();
+    const qsizetype n = qsizetype(m_raw.size());
     qsizetype pos = 0;
-    m_lines.reserve(size_t(n / 16 + 1));
-    if (n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
+    if (n >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
+        pos = 3;
+    const size_t lines = size_t(countLineFeeds(QByteArrayView(data + pos, n - pos))) + 2;
+    m_lines.reserve(lines);
+    prefaultMemory(m_lines.data(), lines * sizeof(Line));
+    if (pos == 3) {
         Line bom;
         bom.len = 3;
         bom.kind = Kind::Bom;
         m_lines.push_back(bom);
-        pos = 3;
     }
-    m_blocks.emplace_back();
+    Split split;
     bool eolKnown = false;
     while (pos < n) {
         const void *nl = std::memchr(data + pos, '\n', size_t(n - pos));
@@ -333,26 +448,90 @@ IniDocument::IniDocument(const QByteArray &bytes) : m_raw(bytes)
             if (end - pos >= 2 && data[end - 2] == '\r')
                 m_eol = "\r\n";
         }
-        classify(QByteArrayView(data + pos, l.len), l);
-        const qint32 index = qint32(m_lines.size());
-        m_lines.push_back(l);
-        if (l.kind == Kind::Header) {
-            m_blocks.back().end = index;
-            Block blk;
-            blk.header = index;
-            blk.begin = blk.end = index + 1;
-            m_blocks.push_back(std::move(blk));
-            char buf[128];
-            QByteArray heap;
-            const QByteArrayView folded =
-                foldName(QByteArrayView(data + pos + l.nameOff, l.nameLen), buf, heap);
-            const quint32 hash = nameHash(folded);
-            if (findSection(folded, hash) < 0)
-                indexSection(int(m_blocks.size() - 1), hash);
+        const Parts p = parse(QByteArrayView(data + pos, l.len));
+        l.kind = p.kind;
+        l.nameOff = p.nameOff;
+        l.nameLen = p.nameLen;
+        if (p.kind == Kind::Header) {
+            ++split.headers;
+        } else if (p.kind == Kind::Key) {
+            // The value's bytes until decodeValues() puts its text in their place.
+            l.ref = p.valueOff;
+            l.textLen = p.valueLen;
+            if (p.valueLen > 0)
+                split.valueRoom += p.valueLen + 1;
         }
+        m_lines.push_back(l);
         pos = end;
     }
+    return split;
+}
+
+void IniDocument::indexBlocks(qsizetype headers)
+{
+    m_blocks.reserve(size_t(headers) + 1);
+    prefaultMemory(m_blocks.data(), (size_t(headers) + 1) * sizeof(Block));
+    // At most half full, as indexSection() keeps it.
+    size_t places = 16;
+    while (places < size_t(headers) * 2)
+        places *= 2;
+    m_index.reserve(places);
+    prefaultMemory(m_index.data(), places * sizeof(Slot));
+    m_index.resize(places);
+
+    m_blocks.emplace_back();
+    const char *data = m_raw.data();
+    for (size_t index = 0; index < m_lines.size(); ++index) {
+        const Line &l = m_lines[index];
+        if (l.kind != Kind::Header)
+            continue;
+        m_blocks.back().end = qint32(index);
+        Block blk;
+        blk.header = qint32(index);
+        blk.begin = blk.end = qint32(index) + 1;
+        m_blocks.push_back(blk);
+        char buf[128];
+        QByteArray heap;
+        const QByteArrayView folded =
+            foldName(QByteArrayView(data + l.off + l.nameOff, l.nameLen), buf, heap);
+        const quint32 hash = nameHash(folded);
+        if (findSection(folded, hash) < 0)
+            indexSection(int(m_blocks.size() - 1), hash);
+    }
     m_blocks.back().end = qint32(m_lines.size());
+}
+
+void IniDocument::decodeValues(qsizetype room)
+{
+    if (room == 0)
+        return;
+    // The values of a large file start on a huge page boundary, with the room for that
+    // added, so that prefaultMemory() can map all of them but the last part in huge pages.
+    // The room before them is never touched, so it takes no memory.
+    constexpr qsizetype kHuge = qsizetype(2) << 20;
+    const bool large = room * qsizetype(sizeof(char16_t)) >= 2 * kHuge;
+    m_values = QString(room + (large ? kHuge / qsizetype(sizeof(char16_t)) : 0), Qt::Uninitialized);
+    char16_t *const data = reinterpret_cast<char16_t *>(m_values.data());
+    char16_t *to = data;
+    if (large)
+        to += (kHuge - qsizetype(reinterpret_cast<quintptr>(data) % quintptr(kHuge))) % kHuge /
+              qsizetype(sizeof(char16_t));
+    prefaultMemory(to, size_t(room) * sizeof(char16_t));
+    for (Line &l : m_lines) {
+        if (l.kind != Kind::Key)
+            continue;
+        // splitLines() left the value's bytes here.
+        const QByteArrayView value(m_raw.data() + l.off + l.ref, l.textLen);
+        if (value.isEmpty()) {
+            l.ref = 0;
+            l.textLen = -1;
+            continue;
+        }
+        l.ref = qint32(to - data);
+        l.textLen = qint32(decodeIniTextInto(to, value));
+        to += l.textLen;
+        *to++ = u'\0';
+    }
 }
 
 int IniDocument::findSection(QByteArrayView folded, quint32 hash) const
@@ -368,6 +547,25 @@ int IniDocument::findSection(QByteArrayView folded, quint32 hash) const
             nameMatches(nameOf(m_lines[size_t(m_blocks[size_t(slot.block)].header)]), folded))
             return slot.block;
     }
+}
+
+int IniDocument::findSection(const QString &section) const
+{
+    char buf[128];
+    QByteArray heap;
+    const QByteArrayView folded = foldName(section, buf, heap);
+    if (folded.size() == m_lastNameLen && size_t(m_lastBlock) < m_blocks.size() &&
+        std::memcmp(folded.data(), m_lastName, size_t(folded.size())) == 0)
+        return m_lastBlock;
+    const int block = findSection(folded, nameHash(folded));
+    // Only a section found is remembered: a section added later gets a block of its own,
+    // but the first block of a name stays the one found.
+    if (block >= 0 && folded.size() <= qsizetype(sizeof m_lastName)) {
+        std::memcpy(m_lastName, folded.data(), size_t(folded.size()));
+        m_lastNameLen = qint8(folded.size());
+        m_lastBlock = block;
+    }
+    return block;
 }
 
 void IniDocument::indexSection(int block, quint32 hash)
@@ -407,20 +605,35 @@ int IniDocument::findKey(const Block &b, QByteArrayView foldedKey) const
 
 std::optional<QString> IniDocument::value(const QString &section, const QString &key) const
 {
-    char sectionBuf[128], keyBuf[128];
-    QByteArray sectionHeap, keyHeap;
-    const QByteArrayView folded = foldName(section, sectionBuf, sectionHeap);
-    const int block = findSection(folded, nameHash(folded));
+    const int block = findSection(section);
     if (block < 0)
         return std::nullopt;
     const Block &b = m_blocks[size_t(block)];
+    char keyBuf[128];
+    QByteArray keyHeap;
     const int i = findKey(b, foldName(key, keyBuf, keyHeap));
     if (i < 0)
         return std::nullopt;
     const Line &l = bodyOf(b)[size_t(i)];
     if (l.kind != Kind::Key)
         return std::nullopt;
-    return decodeIniText(bytesOf(l).sliced(l.valueOff, l.valueLen));
+    if (l.owned || l.textLen < 0)
+        return decodeIniText(valueBytesOf(l));
+    // A string of its own that shares the decoded values' block: one more reference to it,
+    // pointing at this value. Like any shared string it is copied before it is changed.
+    QString::DataPointer text = m_values.data_ptr();
+    text.setBegin(text.data() + l.ref);
+    text.size = l.textLen;
+    return QString(std::move(text));
+}
+
+std::vector<IniDocument::Line> &IniDocument::detach(Block &b)
+{
+    if (b.body < 0) {
+        b.body = qint32(m_bodies.size());
+        m_bodies.emplace_back(m_lines.begin() + b.begin, m_lines.begin() + b.end);
+    }
+    return m_bodies[size_t(b.body)];
 }
 
 IniDocument::Line IniDocument::ownedLine(QByteArrayView bytes)
@@ -432,7 +645,8 @@ IniDocument::Line IniDocument::ownedLine(QByteArrayView bytes)
     }
     QByteArray &chunk = m_chunks.back();
     Line l;
-    l.owned = qint32(m_chunks.size() - 1);
+    l.owned = true;
+    l.ref = qint32(m_chunks.size() - 1);
     l.off = quint32(chunk.size());
     l.len = qint32(bytes.size());
     chunk.append(bytes);
@@ -514,19 +728,15 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
             old = keyLine();
             return true;
         }
-        if (!b.detached) {
-            b.body.assign(m_lines.begin() + b.begin, m_lines.begin() + b.end);
-            b.detached = true;
-        }
+        std::vector<Line> &body = detach(b);
         // After the section's last key line, so comments and blank lines that lead into the
         // next section stay with it.
-        size_t at = b.body.size();
-        while (at > 0 &&
-               (b.body[at - 1].kind == Kind::Blank || b.body[at - 1].kind == Kind::Comment))
+        size_t at = body.size();
+        while (at > 0 && (body[at - 1].kind == Kind::Blank || body[at - 1].kind == Kind::Comment))
             --at;
-        terminate(at == 0 ? m_lines[size_t(b.header)] : b.body[at - 1]);
+        terminate(at == 0 ? m_lines[size_t(b.header)] : body[at - 1]);
         line.append(m_eol.constData(), m_eol.size());
-        b.body.insert(b.body.begin() + qsizetype(at), keyLine());
+        body.insert(body.begin() + qsizetype(at), keyLine());
         return true;
     }
 
@@ -535,10 +745,9 @@ bool IniDocument::setValue(const QString &section, const QString &key, const QSt
     Block blk;
     blk.header = qint32(m_lines.size());
     m_lines.push_back(ownedLine('[' + section.toUtf8() + ']' + m_eol));
-    blk.detached = true;
     line.append(m_eol.constData(), m_eol.size());
-    blk.body.push_back(keyLine());
-    m_blocks.push_back(std::move(blk));
+    detach(blk).push_back(keyLine());
+    m_blocks.push_back(blk);
     indexSection(int(m_blocks.size() - 1), sectionHash);
     return true;
 }
@@ -547,11 +756,9 @@ void IniDocument::forgetWrites()
 {
     for (Line &l : m_lines)
         l.written = false;
-    for (Block &b : m_blocks) {
-        if (b.detached) {
-            for (Line &l : b.body)
-                l.written = false;
-        }
+    for (std::vector<Line> &body : m_bodies) {
+        for (Line &l : body)
+            l.written = false;
     }
 }
 
@@ -569,8 +776,7 @@ void IniDocument::applyWritesOf(const IniDocument &other)
                 section = decodeIniText(other.nameOf(other.m_lines[size_t(b.header)]));
                 named = true;
             }
-            setValue(section, decodeIniText(other.nameOf(l)),
-                     decodeIniText(other.bytesOf(l).sliced(l.valueOff, l.valueLen)));
+            setValue(section, decodeIniText(other.nameOf(l)), decodeIniText(other.valueBytesOf(l)));
         }
     }
 }

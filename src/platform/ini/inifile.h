@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/process.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -20,6 +22,9 @@ QString fromWindows1252(QByteArrayView bytes);
 /// valid UTF-8 decodes as such (a leading U+FEFF included), anything else as Windows-1252.
 QString decodeIniText(QByteArrayView bytes);
 
+/// The bytes of a file, in memory that a large file takes whole from allocateLarge().
+using IniBytes = std::vector<char, LargeAllocator<char>>;
+
 /// The bytes of one INI file, parsed for lookups and edited line by line.
 ///
 /// The document keeps the file's own bytes and changes only the lines a write touches, so
@@ -31,9 +36,10 @@ class IniDocument
 {
 public:
     IniDocument() = default;
-    /// Parses @p bytes, which the document shares and never changes (they must own their
-    /// data, not come from QByteArray::fromRawData).
-    explicit IniDocument(const QByteArray &bytes);
+    /// Parses a copy of @p bytes.
+    explicit IniDocument(QByteArrayView bytes);
+    /// Parses @p bytes, which the document keeps and never changes.
+    explicit IniDocument(IniBytes &&bytes);
 
     /// The value of the first @p key in the first @p section, or nothing when the section or
     /// key is missing or the key's line has no '='. Names match ignoring case and the spaces
@@ -55,7 +61,10 @@ public:
     /// True once the lines written since parsing outweigh the file as read: replaced lines
     /// are not freed one by one, so a long-lived document should then be parsed afresh from
     /// toBytes().
-    bool isFragmented() const { return m_ownedBytes > 65536 && m_ownedBytes > m_raw.size(); }
+    bool isFragmented() const
+    {
+        return m_ownedBytes > 65536 && m_ownedBytes > qsizetype(m_raw.size());
+    }
     /// "\r\n" when the file's first line ends so, else "\n": the line end of added lines.
     QByteArray lineEnd() const { return m_eol; }
 
@@ -76,26 +85,37 @@ private:
         KeyWithoutValue,
         Bom
     };
-    struct Line
+    /// The parts of a line, as offsets from its first byte.
+    struct Parts
     {
-        quint32 off = 0;   ///< into m_raw, or into m_chunks[owned] when owned >= 0
-        qint32 len = 0;    ///< with the line end
-        qint32 owned = -1; ///< the chunk that holds the bytes of a line this document wrote
         Kind kind = Kind::Blank;
-        bool written = false; ///< a value setValue() stored
-        // Parsed parts, as offsets from the line's first byte.
         qint32 nameOff = 0, nameLen = 0;
         qint32 valueOff = 0, valueLen = 0;
     };
+    /// A line: where its bytes are, its kind and name, and where its value's text is. A
+    /// large file has one per line, so it is kept small: the value's bytes are found again
+    /// from the line's own when they are needed.
+    struct Line
+    {
+        quint32 off = 0; ///< into m_raw, or into the chunk `ref` for a line this document wrote
+        qint32 len = 0;  ///< with the line end
+        /// The chunk of a line this document wrote; else where its value's text starts in
+        /// m_values.
+        qint32 ref = 0;
+        qint32 textLen = -1; ///< the length of that text; -1 when m_values has none
+        qint32 nameOff = 0, nameLen = 0;
+        Kind kind = Kind::Blank;
+        bool owned = false;   ///< the bytes are in a chunk
+        bool written = false; ///< a value setValue() stored
+    };
     /// A section: its header and body lines. The body is a range of m_lines until a key is
-    /// added to it; it then moves into its own vector so that adding stays cheap however
-    /// many sections follow.
+    /// added to it; it then moves into a vector of m_bodies so that adding stays cheap
+    /// however many sections follow.
     struct Block
     {
         qint32 header = -1; ///< index in m_lines; -1 for the lines before the first header
         qint32 begin = 0, end = 0;
-        bool detached = false;
-        std::vector<Line> body;
+        qint32 body = -1; ///< the index of its body in m_bodies, once detached
     };
     /// One place of the section index: the hash of a folded section name and its block.
     struct Slot
@@ -106,42 +126,70 @@ private:
 
     QByteArrayView bytesOf(const Line &l) const
     {
-        return l.owned >= 0
-                   ? QByteArrayView(m_chunks[size_t(l.owned)].constData() + l.off, l.len)
-                   : QByteArrayView(m_raw.constData() + l.off, l.len);
+        return l.owned ? QByteArrayView(m_chunks[size_t(l.ref)].constData() + l.off, l.len)
+                       : QByteArrayView(m_raw.data() + l.off, l.len);
     }
     QByteArrayView nameOf(const Line &l) const { return bytesOf(l).sliced(l.nameOff, l.nameLen); }
+    QByteArrayView valueBytesOf(const Line &l) const;
     std::span<const Line> bodyOf(const Block &b) const
     {
-        return b.detached
-                   ? std::span<const Line>(b.body)
+        return b.body >= 0
+                   ? std::span<const Line>(m_bodies[size_t(b.body)])
                    : std::span<const Line>(m_lines.data() + b.begin, size_t(b.end - b.begin));
     }
     std::span<Line> bodyOf(Block &b)
     {
-        return b.detached ? std::span<Line>(b.body)
-                          : std::span<Line>(m_lines.data() + b.begin, size_t(b.end - b.begin));
+        return b.body >= 0 ? std::span<Line>(m_bodies[size_t(b.body)])
+                           : std::span<Line>(m_lines.data() + b.begin, size_t(b.end - b.begin));
     }
+    /// The body of @p b as a vector of its own.
+    std::vector<Line> &detach(Block &b);
+    static Parts parse(QByteArrayView bytes);
     static void classify(QByteArrayView bytes, Line &l);
+    struct Split
+    {
+        qsizetype headers = 0;
+        qsizetype valueRoom = 0; ///< characters the key lines' values need in m_values
+    };
+    /// Splits m_raw into m_lines.
+    Split splitLines();
+    /// Fills m_blocks and the section index from m_lines.
+    void indexBlocks(qsizetype headers);
+    /// Decodes the values of the key lines into m_values, which is made @p room long.
+    void decodeValues(qsizetype room);
     /// A line of @p bytes, copied into the chunks (they must not point into them).
     Line ownedLine(QByteArrayView bytes);
     int findKey(const Block &b, QByteArrayView foldedKey) const;
     void terminate(Line &l);
     Line *lastLine();
     int findSection(QByteArrayView folded, quint32 hash) const;
+    /// findSection() for a caller's name; remembers the last name found, as callers read
+    /// the keys of one section one after another.
+    int findSection(const QString &section) const;
     void indexSection(int block, quint32 hash);
 
-    QByteArray m_raw;
+    IniBytes m_raw;
+    /// The values of the file as read, decoded back to back, each followed by a NUL as every
+    /// QString's data is. value() hands out strings that share this one block: reading every
+    /// value of a large file then allocates nothing, and the block lives until the document
+    /// and the last such string are gone.
+    QString m_values;
     QByteArray m_eol = "\n";
-    std::vector<Line> m_lines; ///< every line of the file as read, in order
+    /// Every line of the file as read, in order; for a large file the largest table here.
+    std::vector<Line, LargeAllocator<Line>> m_lines;
     /// Bytes of the lines written since, back to back; a chunk is never grown past the room
     /// it was made with, so the lines in it stay where they are.
     std::vector<QByteArray> m_chunks;
     qsizetype m_ownedBytes = 0;
-    std::vector<Block> m_blocks; ///< block 0 holds the lines before the first header
+    std::vector<Block> m_blocks;             ///< block 0 holds the lines before the first header
+    std::vector<std::vector<Line>> m_bodies; ///< the bodies of blocks keys were added to
     /// First block of each folded section name, open addressing; a power of two in size.
     std::vector<Slot> m_index;
     qsizetype m_indexed = 0;
+    /// The last section findSection(const QString &) found: its folded name and block.
+    mutable char m_lastName[16] = {};
+    mutable qint8 m_lastNameLen = -1;
+    mutable qint32 m_lastBlock = -1;
 };
 
 } // namespace platform
