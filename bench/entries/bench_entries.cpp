@@ -128,8 +128,8 @@ long minorFaults()
     return u.ru_minflt;
 }
 
-/// Microseconds the first touch of a fresh page of memory costs here: the floor under any
-/// first read, which fills fresh memory with the file, its line tables and the values.
+/// Microseconds the first touch of a fresh page of memory costs here, page by page: what the
+/// first read avoids by mapping its large tables in one go and in huge pages.
 double pageFaultUs()
 {
     constexpr size_t size = 16 << 20;
@@ -209,13 +209,19 @@ int main(int argc, char **argv)
     report("anchor: stat() of the file x 98302", stats, 0);
     const double faultUs = pageFaultUs();
     std::printf("anchor: first touch of a fresh page          %9.2f us\n", faultUs);
-    std::printf("getinfo, first in this process               %9.3f ms   %ld page faults, "
-                "%.1f ms of them\n",
-                cold.front(), firstFaults, double(firstFaults) * faultUs / 1000);
-    report("getinfo, first read of the file", cold, 30);
+    const bool firstMet = cold.front() < 30;
+    std::printf("getinfo, first in this process               %9.3f ms   %ld page faults       "
+                "target <    30 ms   %s\n",
+                cold.front(), firstFaults, firstMet ? "met" : "MISSED");
+    // Each later run reads the file with a profile of its own, as after another program's
+    // edit, in a process that has read it before.
+    report("getinfo, first read of the file, later runs",
+           std::vector<double>(cold.begin() + (runs > 1 ? 1 : 0), cold.end()), 30);
     report("getinfo, file unchanged since last call", warm, 30);
 
-    // The parse alone, of bytes already in memory.
+    // The parse alone, of bytes already in memory. The program lets the parsed file go after
+    // each getinfo; so does this, before the parses.
+    platform::profile().releaseCache();
     std::vector<double> parse;
     for (int r = 0; r < runs; ++r) {
         parse.push_back(timeMs([&] {
@@ -226,6 +232,7 @@ int main(int argc, char **argv)
     }
     report("first parse of the file (3.3 MB in memory)", parse, 10);
 
+    platform::profile().read(path, "count", "c", QString());
     const QString last = QString::number(kEntries);
     std::vector<double> readCold, readWarm;
     QString value;
