@@ -524,6 +524,9 @@ void TstIniFile::valuesOutliveTheirDocument()
         QCOMPARE(read(doc, "a", "k"), "first value");
         QCOMPARE(read(doc, "b", "k"), "second");
     }
+    const IniDocument empty(QByteArray("[e]\nk=\n"));
+    QVERIFY(!read(empty, "e", "k").isNull());
+    QCOMPARE(read(empty, "e", "k"), "");
     QCOMPARE(first, "first value");
     QCOMPARE(QString::fromUtf16(reinterpret_cast<const char16_t *>(second.utf16())), "second");
     second.append(QStringLiteral("!"));

@@ -503,20 +503,22 @@ void IniDocument::indexBlocks(qsizetype headers)
 
 void IniDocument::decodeValues(qsizetype room)
 {
-    if (room == 0)
-        return;
-    // The values of a large file start on a huge page boundary, with the room for that
-    // added, so that prefaultMemory() can map all of them but the last part in huge pages.
-    // The room before them is never touched, so it takes no memory.
-    constexpr qsizetype kHuge = qsizetype(2) << 20;
-    const bool large = room * qsizetype(sizeof(char16_t)) >= 2 * kHuge;
-    m_values = QString(room + (large ? kHuge / qsizetype(sizeof(char16_t)) : 0), Qt::Uninitialized);
-    char16_t *const data = reinterpret_cast<char16_t *>(m_values.data());
-    char16_t *to = data;
-    if (large)
-        to += (kHuge - qsizetype(reinterpret_cast<quintptr>(data) % quintptr(kHuge))) % kHuge /
-              qsizetype(sizeof(char16_t));
-    prefaultMemory(to, size_t(room) * sizeof(char16_t));
+    char16_t *data = nullptr, *to = nullptr;
+    if (room > 0) {
+        // The values of a large file start on a huge page boundary, with the room for that
+        // added, so that prefaultMemory() can map all of them but the last part in huge
+        // pages. The room before them is never touched, so it takes no memory.
+        constexpr qsizetype kHuge = qsizetype(2) << 20;
+        const bool large = room * qsizetype(sizeof(char16_t)) >= 2 * kHuge;
+        m_values =
+            QString(room + (large ? kHuge / qsizetype(sizeof(char16_t)) : 0), Qt::Uninitialized);
+        data = to = reinterpret_cast<char16_t *>(m_values.data());
+        if (large)
+            to += (kHuge - qsizetype(reinterpret_cast<quintptr>(data) % quintptr(kHuge))) % kHuge /
+                  qsizetype(sizeof(char16_t));
+        prefaultMemory(to, size_t(room) * sizeof(char16_t));
+    }
+    // Empty values have no text: they read as the empty value of a line, as written ones do.
     for (Line &l : m_lines) {
         if (l.kind != Kind::Key)
             continue;
@@ -617,7 +619,7 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     const Line &l = bodyOf(b)[size_t(i)];
     if (l.kind != Kind::Key)
         return std::nullopt;
-    if (l.owned || l.textLen < 0)
+    if (l.owned || l.textLen <= 0)
         return decodeIniText(valueBytesOf(l));
     // A string of its own that shares the decoded values' block: one more reference to it,
     // pointing at this value. Like any shared string it is copied before it is changed.
