@@ -49,6 +49,13 @@ struct FileStamp
     }
 };
 
+/// Whether two paths are equal; quick when one is a copy of the other, as a caller's
+/// repeated reads of one file give.
+bool samePath(const QString &a, const QString &b)
+{
+    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
+}
+
 QString errorText(int err)
 {
     return QString::fromLocal8Bit(std::strerror(err));
@@ -366,7 +373,7 @@ struct FileProfile::Private
 
     const QByteArray &nativePath(const QString &path)
     {
-        if (path != lastPath) {
+        if (!samePath(path, lastPath)) {
             lastPath = path;
             lastNative = QFile::encodeName(path);
             lastEntry = nullptr;
@@ -385,7 +392,7 @@ struct FileProfile::Private
     int current(const QString &path, Entry **out, bool forWrite = true)
     {
         if (!forWrite && snapshotDepth > 0 && lastEntry && lastEntry->checkedInSnapshot &&
-            path == lastPath) {
+            samePath(path, lastPath)) {
             *out = lastEntry;
             return 0;
         }

@@ -387,6 +387,15 @@ void IniDocument::classify(QByteArrayView bytes, Line &l)
     l.kind = p.kind;
     l.nameOff = p.nameOff;
     l.nameLen = p.nameLen;
+    l.asciiName = isAscii(bytes.sliced(p.nameOff, p.nameLen));
+}
+
+bool IniDocument::nameIs(const Line &l, QByteArrayView folded) const
+{
+    // An ASCII name folds to as many bytes: one of another length is another name.
+    if (l.asciiName && l.nameLen != folded.size())
+        return false;
+    return nameMatches(nameOf(l), folded);
 }
 
 QByteArrayView IniDocument::valueBytesOf(const Line &l) const
@@ -452,6 +461,7 @@ IniDocument::Split IniDocument::splitLines()
         l.kind = p.kind;
         l.nameOff = p.nameOff;
         l.nameLen = p.nameLen;
+        l.asciiName = isAscii(QByteArrayView(data + pos + p.nameOff, p.nameLen));
         if (p.kind == Kind::Header) {
             ++split.headers;
         } else if (p.kind == Kind::Key) {
@@ -546,7 +556,7 @@ int IniDocument::findSection(QByteArrayView folded, quint32 hash) const
         if (slot.block < 0)
             return -1;
         if (slot.hash == hash &&
-            nameMatches(nameOf(m_lines[size_t(m_blocks[size_t(slot.block)].header)]), folded))
+            nameIs(m_lines[size_t(m_blocks[size_t(slot.block)].header)], folded))
             return slot.block;
     }
 }
@@ -599,7 +609,7 @@ int IniDocument::findKey(const Block &b, QByteArrayView foldedKey) const
         const Line &l = body[i];
         if (l.kind != Kind::Key && l.kind != Kind::KeyWithoutValue)
             continue;
-        if (nameMatches(nameOf(l), foldedKey))
+        if (nameIs(l, foldedKey))
             return int(i);
     }
     return -1;
@@ -619,7 +629,9 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     const Line &l = bodyOf(b)[size_t(i)];
     if (l.kind != Kind::Key)
         return std::nullopt;
-    if (l.owned || l.textLen <= 0)
+    if (!l.owned && l.textLen <= 0)
+        return QString::fromLatin1(QByteArrayView("", 0)); // empty, not null, as decoded
+    if (l.owned)
         return decodeIniText(valueBytesOf(l));
     // A string of its own that shares the decoded values' block: one more reference to it,
     // pointing at this value. Like any shared string it is copied before it is changed.

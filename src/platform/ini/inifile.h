@@ -105,8 +105,9 @@ private:
         qint32 textLen = -1; ///< the length of that text; -1 when m_values has none
         qint32 nameOff = 0, nameLen = 0;
         Kind kind = Kind::Blank;
-        bool owned = false;   ///< the bytes are in a chunk
-        bool written = false; ///< a value setValue() stored
+        bool owned = false;     ///< the bytes are in a chunk
+        bool written = false;   ///< a value setValue() stored
+        bool asciiName = false; ///< the name is ASCII, and so folds to as many bytes
     };
     /// A section: its header and body lines. The body is a range of m_lines until a key is
     /// added to it; it then moves into a vector of m_bodies so that adding stays cheap
@@ -130,6 +131,7 @@ private:
                        : QByteArrayView(m_raw.data() + l.off, l.len);
     }
     QByteArrayView nameOf(const Line &l) const { return bytesOf(l).sliced(l.nameOff, l.nameLen); }
+    bool nameIs(const Line &l, QByteArrayView folded) const;
     QByteArrayView valueBytesOf(const Line &l) const;
     std::span<const Line> bodyOf(const Block &b) const
     {
