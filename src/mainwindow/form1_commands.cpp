@@ -17,7 +17,9 @@ void Form1::Add_Click()
     }
     Modi = false;
     m_dialog = new Dialog(*this);
-    m_dialog->show();
+    // Asked to be active, not only shown: a window manager that does not focus a new
+    // window as it maps it then focuses it when asked, once it is mapped.
+    bringForward(m_dialog);
 }
 
 void Form1::Modify_Click()
@@ -31,7 +33,7 @@ void Form1::Modify_Click()
         return;
     Modi = true;
     m_dialog = new Dialog(*this);
-    m_dialog->show();
+    bringForward(m_dialog);
 }
 
 void Form1::Remove_Click()
