@@ -381,13 +381,14 @@ IniDocument::Parts IniDocument::parse(QByteArrayView bytes)
     return p;
 }
 
-void IniDocument::classify(QByteArrayView bytes, Line &l)
+IniDocument::Parts IniDocument::classify(QByteArrayView bytes, Line &l)
 {
     const Parts p = parse(bytes);
     l.kind = p.kind;
     l.nameOff = p.nameOff;
     l.nameLen = p.nameLen;
     l.asciiName = isAscii(bytes.sliced(p.nameOff, p.nameLen));
+    return p;
 }
 
 bool IniDocument::nameIs(const Line &l, QByteArrayView folded) const
@@ -457,11 +458,7 @@ IniDocument::Split IniDocument::splitLines()
             if (end - pos >= 2 && data[end - 2] == '\r')
                 m_eol = "\r\n";
         }
-        const Parts p = parse(QByteArrayView(data + pos, l.len));
-        l.kind = p.kind;
-        l.nameOff = p.nameOff;
-        l.nameLen = p.nameLen;
-        l.asciiName = isAscii(QByteArrayView(data + pos + p.nameOff, p.nameLen));
+        const Parts p = classify(QByteArrayView(data + pos, l.len), l);
         if (p.kind == Kind::Header) {
             ++split.headers;
         } else if (p.kind == Kind::Key) {
@@ -629,10 +626,10 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
     const Line &l = bodyOf(b)[size_t(i)];
     if (l.kind != Kind::Key)
         return std::nullopt;
-    if (!l.owned && l.textLen <= 0)
-        return QString::fromLatin1(QByteArrayView("", 0)); // empty, not null, as decoded
     if (l.owned)
         return decodeIniText(valueBytesOf(l));
+    if (l.textLen <= 0)
+        return QString::fromLatin1(QByteArrayView("", 0)); // empty, not null, as decoded
     // A string of its own that shares the decoded values' block: one more reference to it,
     // pointing at this value. Like any shared string it is copied before it is changed.
     QString::DataPointer text = m_values.data_ptr();

@@ -147,7 +147,8 @@ private:
     /// The body of @p b as a vector of its own.
     std::vector<Line> &detach(Block &b);
     static Parts parse(QByteArrayView bytes);
-    static void classify(QByteArrayView bytes, Line &l);
+    /// Fills in @p l's kind and name from @p bytes, its own; returns all the parts.
+    static Parts classify(QByteArrayView bytes, Line &l);
     struct Split
     {
         qsizetype headers = 0;
