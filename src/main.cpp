@@ -1,14 +1,14 @@
+#include "app/launcher.h"
+#include "app/singleinstance.h"
 #include "launch/commandline.h"
-#include "launch/startup/singleinstance.h"
-#include "mainwindow/form1.h"
-#include "platform/backends.h"
 #include "platform/dialogs.h"
+#include "platform/factory/backends.h"
 #include "platform/helpviewer.h"
+#include "platform/ini/fileprofile.h"
 #include "platform/keyboard.h"
-#include "platform/notifyicon.h"
 #include "platform/process.h"
-#include "platform/profile.h"
 #include "platform/shell.h"
+#include "platform/trayicon.h"
 #include "platform/windowfocus.h"
 
 #include <QApplication>
@@ -42,25 +42,26 @@ int main(int argc, char *argv[])
     platform::PlatformBundle bundle;
     bundle.keyboard = platform::createKeyboardDevice();
     bundle.shell = platform::createShell();
-    bundle.notifyIcon = platform::createNotifyIcon();
+    bundle.trayIcon = platform::createTrayIcon();
     bundle.dialogs = platform::createDialogs();
     bundle.helpViewer = platform::createHelpViewer();
     bundle.windowFocus = platform::createWindowFocus();
-    bundle.profile = platform::createFileProfile();
+    bundle.profile = std::make_unique<platform::FileProfile>();
 
     // Each of the program's windows takes the icon itself: as the application's icon it
     // would also go to the tray icon's window, which would then read all eight sizes.
-    Form1 form1(std::move(bundle));
+    Launcher launcher(std::move(bundle), QCoreApplication::applicationDirPath());
+    QObject::connect(&launcher, &Launcher::ended, [] { platform::endProcessNow(0); });
 
     // SIGTERM and SIGINT leave like Exit, so no dead icon stays in the tray.
-    platform::onTerminationRequest(&form1, [&form1] { form1.exit1(); });
+    platform::onTerminationRequest(&launcher, [&launcher] { launcher.exit1(); });
 
-    QObject::connect(&instance, &SingleInstance::requested, &form1, &Form1::requested);
+    QObject::connect(&instance, &SingleInstance::requested, &launcher, &Launcher::requested);
 
-    if (!form1.Form_Load())
+    if (!launcher.Form_Load())
         return 1;
     // Started by --prompt or --hotkey with no copy running: this copy does it itself.
     if (request->kind != commandline::Request::Show)
-        QTimer::singleShot(0, &form1, [&form1, r = *request] { form1.requested(r); });
+        QTimer::singleShot(0, &launcher, [&launcher, r = *request] { launcher.requested(r); });
     return app.exec();
 }

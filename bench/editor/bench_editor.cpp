@@ -4,6 +4,8 @@
 //   bench_editor [runs]    (default 15; runs on the offscreen platform unless one is set)
 
 #include "editor/dialog.h"
+#include "app/launcher.h"
+#include "entries/entrystore.h"
 #include "entries/ini.h"
 #include "mainwindow/form1.h"
 #include "platform/fake/fakeplatform.h"
@@ -84,14 +86,19 @@ int main(int argc, char **argv)
     const int runs = argc > 1 ? qMax(1, atoi(argv[1])) : 15;
 
     QTemporaryDir dir;
-    setProgramDirForTesting(dir.path());
-    const QString path = entryFilePath();
+    const QString path = entryFilePath(dir.path());
     // The Add fills the file to the largest count there can be; Remove starts from it.
     const QByteArray beforeAdd = entryFile(32766);
     const QByteArray full = entryFile(32767);
 
     fake::FakePlatform fp;
-    Form1 f(std::move(fp.bundle));
+    Launcher launcher(std::move(fp.bundle), dir.path());
+    Form1 &f = launcher.mainWindow();
+    EntryStore &store = launcher.store();
+    auto reload = [&] {
+        store.reload();
+        f.selectRow(1);
+    };
     f.show();
 
     QList<double> load, add, remove;
@@ -102,13 +109,13 @@ int main(int argc, char **argv)
         }
         QElapsedTimer t;
         t.start();
-        f.reload(1);
+        reload();
         settle(f);
         load.append(t.nsecsElapsed() / 1e6);
-        if (f.tables.count() != 32766) {
+        if (store.tables.count() != 32766) {
             std::printf("figures pending: the entry file reads back %d entries, not 32766 "
                         "(no file-backed profile in this build)\n",
-                        f.tables.count());
+                        store.tables.count());
             return 0;
         }
 
@@ -121,7 +128,7 @@ int main(int argc, char **argv)
         d->OKButton_Click();
         settle(f);
         add.append(t.nsecsElapsed() / 1e6);
-        if (f.editor() || f.tables.count() != 32767) {
+        if (f.editor() || store.tables.count() != 32767) {
             const QString why = fp.dialogs->messages.isEmpty()
                                     ? QStringLiteral("the list does not show the new entry")
                                     : fp.dialogs->messages.last().text;
@@ -131,13 +138,13 @@ int main(int argc, char **argv)
 
         if (!writeFile(path, full))
             return 1;
-        f.reload(1);
+        reload();
         settle(f);
         t.restart();
         f.Remove_Click(); // the scripted question answers Yes at once
         settle(f);
         remove.append(t.nsecsElapsed() / 1e6);
-        if (f.tables.count() != 32766) {
+        if (store.tables.count() != 32766) {
             std::printf("figures pending: the Remove did not save\n");
             return 0;
         }

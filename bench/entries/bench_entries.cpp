@@ -160,12 +160,11 @@ bool restore(const QString &path, const QByteArray &bytes)
 /// process; prints its milliseconds and page faults.
 int firstGetinfo(const QString &folder)
 {
-    setProgramDirForTesting(folder);
     platform::FileProfile fresh;
-    platform::setProfile(&fresh);
+    const QString path = entryFilePath(folder);
     EntryTables t;
     const long faults = minorFaults();
-    const double ms = timeMs([&] { t.getinfo(); });
+    const double ms = timeMs([&] { t.getinfo(fresh, path); });
     if (t.count() != kEntries)
         return 1;
     std::printf("%.3f %ld\n", ms, minorFaults() - faults);
@@ -205,8 +204,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no temporary folder\n");
         return 1;
     }
-    setProgramDirForTesting(dir.path());
-    const QString path = entryFilePath();
+    // The profile of the program's run, which keeps what it parsed for the next read.
+    platform::FileProfile profile;
+    const QString path = entryFilePath(dir.path());
     const QByteArray original = entryFile();
     if (!restore(path, original)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
@@ -230,21 +230,19 @@ int main(int argc, char **argv)
     std::vector<double> cold, warm;
     for (int r = 0; r <= runs; ++r) {
         platform::FileProfile fresh;
-        platform::setProfile(&fresh);
         EntryTables t;
-        const double ms = timeMs([&] { t.getinfo(); });
+        const double ms = timeMs([&] { t.getinfo(fresh, path); });
         if (r > 0)
             cold.push_back(ms);
-        platform::setProfile(nullptr);
         if (t.count() != kEntries || t.list()->rowCount() != kEntries) {
             std::fprintf(stderr, "getinfo read %d entries\n", t.count());
             return 1;
         }
     }
-    platform::profile().read(path, "count", "c", QString());
+    profile.read(path, "count", "c", QString());
     for (int r = 0; r < runs; ++r) {
         EntryTables t;
-        warm.push_back(timeMs([&] { t.getinfo(); }));
+        warm.push_back(timeMs([&] { t.getinfo(profile, path); }));
     }
     // The floor under getinfo: each of its reads checks the file with one stat call.
     const QByteArray native = QFile::encodeName(path);
@@ -266,7 +264,7 @@ int main(int argc, char **argv)
 
     // The parse alone, of bytes already in memory. The program lets the parsed file go after
     // each getinfo; so does this, before the parses.
-    platform::profile().releaseCache();
+    profile.releaseCache();
     std::vector<double> parse;
     for (int r = 0; r < runs; ++r) {
         parse.push_back(timeMs([&] {
@@ -277,16 +275,16 @@ int main(int argc, char **argv)
     }
     report("first parse of the file (3.3 MB in memory)", parse, 10);
 
-    platform::profile().read(path, "count", "c", QString());
+    profile.read(path, "count", "c", QString());
     const QString last = QString::number(kEntries);
     std::vector<double> readCold, readWarm;
     QString value;
     for (int r = 0; r < runs; ++r) {
         platform::FileProfile fresh;
-        platform::setProfile(&fresh);
-        readCold.push_back(timeMs([&] { value = ini_read(path, last, "Action", QString()); }));
-        platform::setProfile(nullptr);
-        readWarm.push_back(timeMs([&] { value = ini_read(path, last, "Action", QString()); }));
+        readCold.push_back(
+            timeMs([&] { value = ini_read(fresh, path, last, "Action", QString()); }));
+        readWarm.push_back(
+            timeMs([&] { value = ini_read(profile, path, last, "Action", QString()); }));
     }
     if (value.size() != 60) {
         std::fprintf(stderr, "last action has %d characters\n", int(value.size()));
@@ -297,25 +295,25 @@ int main(int argc, char **argv)
 
     // Remove entry 1: the count, then every later entry one section down, from the tables.
     EntryTables tables;
-    tables.getinfo();
+    tables.getinfo(profile, path);
     std::vector<double> remove;
     for (int r = 0; r < runs; ++r) {
         if (!restore(path, original))
             return 1;
-        platform::profile().read(path, "count", "c", QString());
+        profile.read(path, "count", "c", QString());
         bool ok = true;
         remove.push_back(timeMs([&] {
-            platform::ProfileGroup group(platform::profile());
-            ok &= ini_write(path, "count", "c", QString::number(kEntries - 1)).ok;
+            platform::ProfileGroup group(profile);
+            ok &= ini_write(profile, path, "count", "c", QString::number(kEntries - 1)).ok;
             for (int i = 1; i < kEntries; ++i) {
                 const QString section = QString::number(i);
-                ok &= ini_write(path, section, "Action", tables.Action.at(i)).ok;
-                ok &= ini_write(path, section, "Hotkey", tables.Hotkey.at(i)).ok;
-                ok &= ini_write(path, section, "Keyword", tables.Keyword.at(i)).ok;
+                ok &= ini_write(profile, path, section, "Action", tables.Action.at(i)).ok;
+                ok &= ini_write(profile, path, section, "Hotkey", tables.Hotkey.at(i)).ok;
+                ok &= ini_write(profile, path, section, "Keyword", tables.Keyword.at(i)).ok;
             }
             ok &= group.commit().ok;
         }));
-        if (!ok || ini_read(path, "1", "Keyword", QString()) != QLatin1String("kw2")) {
+        if (!ok || ini_read(profile, path, "1", "Keyword", QString()) != QLatin1String("kw2")) {
             std::fprintf(stderr, "grouped Remove failed\n");
             return 1;
         }
@@ -324,13 +322,13 @@ int main(int argc, char **argv)
 
     if (!restore(path, original))
         return 1;
-    platform::profile().read(path, "count", "c", QString());
+    profile.read(path, "count", "c", QString());
     std::vector<double> single;
     for (int r = 0; r < runs; ++r) {
         const QString n = QString::number(r);
         for (const char *key : {"Action", "Hotkey", "Keyword"}) {
             bool ok = true;
-            single.push_back(timeMs([&] { ok = ini_write(path, "1", key, n).ok; }));
+            single.push_back(timeMs([&] { ok = ini_write(profile, path, "1", key, n).ok; }));
             if (!ok)
                 return 1;
         }
@@ -338,13 +336,13 @@ int main(int argc, char **argv)
     report("ini_write, durable, no group (each)", single, 30);
 
     // The entry file path is built for every read; this is its cost with the real program
-    // folder rather than the test override.
-    setProgramDirForTesting(QString());
+    // folder.
+    const QString programDir = QCoreApplication::applicationDirPath();
     std::vector<double> paths;
     for (int r = 0; r < runs; ++r) {
         paths.push_back(timeMs([&] {
             for (int i = 0; i < 3 * kEntries; ++i)
-                value = entryFilePath();
+                value = entryFilePath(programDir);
         }));
     }
     report("entryFilePath() x 98301, program folder", paths, 0);

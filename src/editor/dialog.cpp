@@ -3,7 +3,7 @@
 #include "ui/programicon.h"
 
 #include "entries/entrytables.h"
-#include "entries/ini.h"
+#include "entries/entrystore.h"
 #include "platform/dialogs.h"
 #include "ui/textfit.h"
 
@@ -183,11 +183,11 @@ void Dialog::Form_Load()
 {
     Fill_List();
     if (m_host.modifyMode()) {
-        const int count = m_host.entryTables().count();
+        const int count = m_host.entries().tables.count();
         const int row = m_host.selectedRow();
         if (count > 0 && row >= 1 && row <= count) {
             edit_index = row;
-            const entries::EntryValues stored = entries::readEntry(entryFilePath(), edit_index);
+            const entries::EntryValues stored = m_host.entries().readEntry(edit_index);
             m_loaded = stored;
             txtaction->setText(stored.action);
             txtkeyword->setText(stored.keyword);
@@ -233,31 +233,31 @@ void Dialog::OKButton_Click()
     const editor::EntryFields f = fields();
     // The tests and the writes go by the file as it is now, which another program may have
     // changed since the list was loaded.
-    EntryTables &tables = m_host.entryTables();
-    const QString path = entryFilePath();
-    if (m_host.refreshEntries() && !addMode && edit_index != 0) {
+    EntryStore &store = m_host.entries();
+    EntryTables &tables = store.tables;
+    if (store.reloadIfChanged() && !addMode && edit_index != 0) {
         edit_index = tables.find(m_loaded, edit_index);
         if (edit_index == 0) {
-            m_host.dialogs().messageBox(this, entries::entryGoneMessage(path),
-                                        platform::MbOk | platform::MbIconStop);
+            m_host.dialogs().tell(this, entries::entryGoneMessage(store.path()),
+                                  platform::Severity::Error);
             return;
         }
     }
     const editor::Refusal refusal = editor::validate(f, addMode, tables, edit_index);
     if (refusal != editor::Refusal::None) {
-        m_host.dialogs().messageBox(this, editor::refusalMessage(refusal, tables.s),
-                                    platform::MbOk);
+        m_host.dialogs().tell(this, editor::refusalMessage(refusal, tables.s),
+                              platform::Severity::Plain);
         return;
     }
 
     const int row = addMode ? *entries::parseCount(tables.s) + 1 : edit_index;
     const entries::WritePlan plan = addMode ? entries::addPlan(row, editor::storedValues(f))
                                             : entries::modifyPlan(row, editor::storedValues(f));
-    const platform::WriteResult written = entries::applyPlan(path, plan);
+    const platform::WriteResult written = store.apply(plan);
     if (!written.ok) {
         // Nothing reached the file: the user keeps the editor and everything typed.
-        m_host.dialogs().messageBox(this, entries::saveFailedMessage(path, written.error),
-                                    platform::MbOk | platform::MbIconStop);
+        m_host.dialogs().tell(this, entries::saveFailedMessage(store.path(), written.error),
+                              platform::Severity::Error);
         return;
     }
     if (!addMode) {

@@ -1,7 +1,7 @@
 #pragma once
 
 class Dialog;
-class EntryTables;
+class EntryStore;
 
 namespace platform {
 class Dialogs;
@@ -11,17 +11,16 @@ class Dialogs;
 class EditorHost
 {
 public:
-    /// The tables that OK's repeat tests run against.
-    virtual EntryTables &entryTables() = 0;
+    /// The entries: the tables that OK's repeat tests run against, and the entry file that
+    /// the editor reads and writes. OK brings them up to date first, as another program may
+    /// have changed the file.
+    virtual EntryStore &entries() = 0;
     /// Modi: set before the editor loads, it opens in modify mode; every way of closing the
     /// editor clears it.
     virtual bool &modifyMode() = 0;
     /// The 1-based row selected in the list, or 0.
     virtual int selectedRow() const = 0;
     virtual platform::Dialogs &dialogs() = 0;
-    /// Brings the tables up to date with the entry file, which another program may have
-    /// changed; returns whether they changed.
-    virtual bool refreshEntries() = 0;
     /// The editor's OK wrote the entry file; @p row is the entry to select once the list shows
     /// the file again.
     virtual void entrySaved(int row) = 0;

@@ -35,12 +35,12 @@ void appendEntry(WritePlan &plan, int section, const EntryValues &e)
 }
 } // namespace
 
-EntryValues readEntry(const QString &path, int index)
+EntryValues readEntry(platform::Profile &profile, const QString &path, int index)
 {
     const QString section = QString::number(index);
-    return {ini_read(path, section, QStringLiteral("Action"), QString()),
-            ini_read(path, section, QStringLiteral("Hotkey"), QString()),
-            ini_read(path, section, QStringLiteral("Keyword"), QString())};
+    return {ini_read(profile, path, section, QStringLiteral("Action"), QString()),
+            ini_read(profile, path, section, QStringLiteral("Hotkey"), QString()),
+            ini_read(profile, path, section, QStringLiteral("Keyword"), QString())};
 }
 
 WritePlan addPlan(int newCount, const EntryValues &e)
@@ -77,7 +77,8 @@ WritePlan removePlan(int oldCount, int n, const EntryTables &tables)
     return plan;
 }
 
-platform::WriteResult applyPlan(const QString &path, const WritePlan &plan)
+platform::WriteResult applyPlan(platform::Profile &profile, const QString &path,
+                                const WritePlan &plan)
 {
     if (plan.isEmpty())
         return platform::WriteResult::success();
@@ -86,9 +87,9 @@ platform::WriteResult applyPlan(const QString &path, const WritePlan &plan)
     if (!QDir().mkpath(dir))
         return platform::WriteResult::failure(
             QStringLiteral("The folder \"%1\" could not be created.").arg(dir));
-    platform::ProfileGroup group(platform::profile());
+    platform::ProfileGroup group(profile);
     for (const Write &w : plan) {
-        const platform::WriteResult r = ini_write(path, w.section, w.key, w.value);
+        const platform::WriteResult r = ini_write(profile, path, w.section, w.key, w.value);
         if (!r.ok) {
             group.abort();
             return r;

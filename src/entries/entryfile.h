@@ -33,7 +33,7 @@ struct EntryValues
 };
 
 /// Entry @p index (its section) as the file at @p path holds it now.
-EntryValues readEntry(const QString &path, int index);
+EntryValues readEntry(platform::Profile &profile, const QString &path, int index);
 
 /// One value to store.
 struct Write
@@ -58,7 +58,8 @@ WritePlan removePlan(int oldCount, int n, const EntryTables &tables);
 /// Writes @p plan to @p path in order through ini_write, as one group of the profile: all of
 /// it reaches the file, or none of it does and the result says why. An empty plan writes
 /// nothing and succeeds.
-platform::WriteResult applyPlan(const QString &path, const WritePlan &plan);
+platform::WriteResult applyPlan(platform::Profile &profile, const QString &path,
+                                const WritePlan &plan);
 
 /// The message for a save or a removal that did not reach @p path.
 QString saveFailedMessage(const QString &path, const QString &reason);

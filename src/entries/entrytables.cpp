@@ -11,10 +11,10 @@ int EntryTables::count() const
     return entries::parseCount(s).value_or(0);
 }
 
-void EntryTables::readTables(const QString &path)
+void EntryTables::readTables(platform::Profile &profile, const QString &path)
 {
-    platform::ProfileSnapshot snapshot(platform::profile());
-    s = ini_read(path, QStringLiteral("count"), QStringLiteral("c"), QString());
+    platform::ProfileSnapshot snapshot(profile);
+    s = ini_read(profile, path, QStringLiteral("count"), QStringLiteral("c"), QString());
     const int n = count();
     if (n == 0)
         return;
@@ -34,16 +34,16 @@ void EntryTables::readTables(const QString &path)
         for (int v = i; v > 0; v /= 10)
             *--at = char16_t(u'0' + v % 10);
         section.setUnicode(reinterpret_cast<const QChar *>(at), end - at);
-        Action.append(ini_read(path, section, QStringLiteral("Action"), QString()));
-        Keyword.append(ini_read(path, section, QStringLiteral("Keyword"), QString()));
-        Hotkey.append(ini_read(path, section, QStringLiteral("Hotkey"), QString()));
+        Action.append(ini_read(profile, path, section, QStringLiteral("Action"), QString()));
+        Keyword.append(ini_read(profile, path, section, QStringLiteral("Keyword"), QString()));
+        Hotkey.append(ini_read(profile, path, section, QStringLiteral("Hotkey"), QString()));
     }
 }
 
-void EntryTables::getinfo()
+void EntryTables::getinfo(platform::Profile &profile, const QString &path)
 {
-    platform::ProfileSnapshot snapshot(platform::profile());
-    readTables(entryFilePath());
+    platform::ProfileSnapshot snapshot(profile);
+    readTables(profile, path);
     if (count() == 0)
         return;
     m_list.appendRows(Action, Keyword, Hotkey);

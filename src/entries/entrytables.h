@@ -5,6 +5,10 @@
 
 #include <QStringList>
 
+namespace platform {
+class Profile;
+}
+
 /// The entry count text `s`, the Hotkey, Keyword and Action tables and the list model,
 /// rebuilt from the entry file by getinfo(). The tables are 0-based: element i - 1 is
 /// entry number i. Only getinfo() and the check procedures change anything here.
@@ -20,11 +24,12 @@ public:
     /// The list that getinfo() appends to (ListView1's model).
     EntryListModel *list() { return &m_list; }
 
-    /// Reads the count and, unless it means no entries, recreates the tables and appends one
-    /// row per entry to the list. A reload is: list()->clear(), then getinfo().
-    void getinfo();
-    /// As getinfo() from @p path, without touching the list.
-    void readTables(const QString &path);
+    /// Reads the count from the entry file at @p path and, unless it means no entries,
+    /// recreates the tables and appends one row per entry to the list. A reload is:
+    /// list()->clear(), then getinfo().
+    void getinfo(platform::Profile &profile, const QString &path);
+    /// As getinfo(), without touching the list.
+    void readTables(platform::Profile &profile, const QString &path);
 
     /// Entry @p n (1-based, one of the entries) as the tables hold it.
     entries::EntryValues entry(int n) const;

@@ -1,46 +1,29 @@
 #include "entries/ini.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-QString g_programDirOverride;
-} // namespace
-
-QString ini_read(const QString &path, const QString &section, const QString &key,
-                 const QString &def)
+QString ini_read(platform::Profile &profile, const QString &path, const QString &section,
+                 const QString &key, const QString &def)
 {
-    return platform::profile().read(path, section, key, def);
+    return profile.read(path, section, key, def);
 }
 
-platform::WriteResult ini_write(const QString &path, const QString &section, const QString &key,
-                                const QString &value)
+platform::WriteResult ini_write(platform::Profile &profile, const QString &path,
+                                const QString &section, const QString &key, const QString &value)
 {
     QString copy = value;
     copy.replace(QLatin1Char('\r'), QLatin1Char(' '));
     copy.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return platform::profile().write(path, section, key, copy);
+    return profile.write(path, section, key, copy);
 }
 
-QString programDir()
-{
-    if (!g_programDirOverride.isEmpty())
-        return g_programDirOverride;
-    return QCoreApplication::applicationDirPath();
-}
-
-void setProgramDirForTesting(const QString &dir)
-{
-    g_programDirOverride = dir;
-}
-
-QString entryFilePath()
+QString entryFilePath(const QString &programDir)
 {
     // A copy in a folder the user owns keeps its entries beside it, as do users who keep a
     // file there; an installed copy, in a folder the user cannot write, keeps them in the
     // user's configuration folder.
-    const QString dir = programDir();
+    const QString &dir = programDir;
     const QString beside = QDir(dir).filePath(QStringLiteral("DAzad.ini"));
     if (QFileInfo::exists(beside) || QFileInfo(dir).isWritable())
         return beside;

@@ -152,7 +152,8 @@ QByteArray autostartEntry(const QString &program)
 
 int run(const QStringList &args, const QString &program)
 {
-    const QString usageText = usage(entryFilePath(), keyboardSourceName());
+    const QString usageText =
+        usage(entryFilePath(QFileInfo(program).absolutePath()), keyboardSourceName());
     if (args == QStringList{QStringLiteral("--help")} ||
         args == QStringList{QStringLiteral("-h")}) {
         print(stdout, usageText);

@@ -51,7 +51,8 @@ QByteArray autostartEntry(const QString &program);
 
 /// Runs the command in @p args (the arguments after the program's name) and returns the
 /// exit status: 0 done, 1 failed (the reason on standard error), 2 not understood (the usage
-/// on standard error). @p program is the running program's file, for the autostart entry.
+/// on standard error). @p program is the running program's file, for the autostart entry and
+/// the entry file beside it.
 int run(const QStringList &args, const QString &program);
 
 } // namespace commandline

@@ -26,7 +26,7 @@ struct WatchedKey
 const WatchedKey *watchedKeys();
 constexpr int watchedKeyCount = 48;
 
-/// The decision of one tick, from one snapshot. Widget-free: Form1::Timer1_Timer reads the
+/// The decision of one tick, from one snapshot. Widget-free: Launcher::Timer1_Timer reads the
 /// device, asks tick() and makes the calls it returns, in order.
 ///
 /// Beyond the plain rules, a key fires once per press: a watched key (and F7) fires at the

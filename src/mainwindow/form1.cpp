@@ -2,63 +2,47 @@
 
 #include "about/frmabout.h"
 #include "editor/dialog.h"
-#include "entries/ini.h"
-#include "launch/actionlauncher.h"
-#include "platform/dialogs.h"
-#include "platform/helpviewer.h"
-#include "platform/keyboard.h"
-#include "platform/process.h"
-#include "platform/profile.h"
-#include "platform/shell.h"
-#include "platform/windowfocus.h"
-#include "prompt/form2.h"
+#include "entries/entrystore.h"
+#include "platform/trayicon.h"
 #include "ui/programicon.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLoggingCategory>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTreeView>
+#include <QWindow>
 
-#include <utility>
+Q_DECLARE_LOGGING_CATEGORY(lcTray)
 
-Form1::Form1(platform::PlatformBundle bundle, QWidget *parent)
-    : QMainWindow(parent), m_platform(std::move(bundle))
+Form1::Form1(EntryStore &store, platform::Dialogs &dialogs, platform::HelpViewer &help,
+             const platform::TrayIcon &tray, QWidget *parent)
+    : QMainWindow(parent), m_store(store), m_dialogs(dialogs), m_help(help), m_tray(tray)
 {
-    // ini_read and ini_write reach the entry file through the bundle's profile.
-    platform::setProfile(m_platform.profile.get());
-
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ZIZI Dudud Adadadiz"));
     setWindowIcon(ui::programIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-
-    // The rows and the selected row are kept without the view: a program that stays in the
-    // tray never makes the window's contents, nor loads the fonts they need.
-
+    buildList();
     buildMenus();
-    setupTrayMenu();
-
-    endProgram = [] { platform::endProcessNow(0); };
-
-    Timer1.setInterval(150);
-    connect(&Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    resize(514, 457 + menuBar()->sizeHint().height());
+    connect(&m_store, &EntryStore::aboutToReload, this, &Form1::keepSelection);
+    connect(&m_store, &EntryStore::reloaded, this, &Form1::restoreSelection);
+    selectRow(1);
 }
 
-void Form1::setVisible(bool visible)
+Form1::~Form1()
 {
-    const bool first = visible && !ListView1;
-    if (first)
-        buildWindow();
-    QMainWindow::setVisible(visible);
-    // Its size was set while it was hidden: it is centred now that it is shown, and again
-    // once the window manager has framed it.
-    if (first && m_loaded)
-        Form_Resize();
+    // The windows it opened have no owner, and work on this window's state.
+    delete m_dialog.data();
+    delete m_about.data();
 }
 
-void Form1::buildWindow()
+void Form1::buildList()
 {
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -78,38 +62,13 @@ void Form1::buildWindow()
     ListView1->setAllColumnsShowFocus(true);
     // Paths keep their file name in view.
     ListView1->setTextElideMode(Qt::ElideMiddle);
-    ListView1->setModel(tables.list());
-    ListView1->setSelectionModel(selection());
+    ListView1->setModel(m_store.tables.list());
     ListView1->header()->setSectionsMovable(false);
     ListView1->header()->setStretchLastSection(false);
     // A third of the list's inner width each, so the three fill it without a scroll bar.
     const int third = (ListView1->width() - 2 * ListView1->frameWidth()) / 3;
     for (int c = 0; c < 3; ++c)
         ListView1->header()->resizeSection(c, third);
-    if (m_selection->currentIndex().isValid())
-        ListView1->scrollTo(m_selection->currentIndex());
-
-    for (const auto &[caption, actions] : std::as_const(m_menus)) {
-        QMenu *menu = menuBar()->addMenu(caption);
-        menu->setObjectName(actions.first()->property("menu").toString());
-        menu->addActions(actions);
-    }
-    resize(514, 457 + menuBar()->sizeHint().height());
-}
-
-Form1::~Form1()
-{
-    // The windows it opened have no owner, and work on this window's state.
-    delete m_form2.data();
-    delete m_dialog.data();
-    delete m_about.data();
-    if (&platform::profile() == m_platform.profile.get())
-        platform::setProfile(nullptr);
-}
-
-Form2 *Form1::prompt() const
-{
-    return m_form2;
 }
 
 Dialog *Form1::editor() const
@@ -129,156 +88,193 @@ QAction *Form1::action(const QString &name) const
 
 void Form1::buildMenus()
 {
-    // The actions are the window's from the start (its shortcuts, the commands); the menus
-    // that show them are made with the window.
-    auto add = [this](const char *menu, const char *name, const QString &caption,
+    auto add = [this](QMenu *menu, const char *name, const QString &caption,
                       const QKeySequence &shortcut, void (Form1::*slot)()) {
-        auto *a = new QAction(caption, this);
+        QAction *a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
-        a->setProperty("menu", QString::fromLatin1(menu));
         if (!shortcut.isEmpty())
             a->setShortcut(shortcut);
         connect(a, &QAction::triggered, this, slot);
+        // The shortcuts work while the window is active, whichever control has the focus.
         addAction(a);
-        return a;
     };
-
-    m_menus = {
-        {QStringLiteral("&File"),
-         {add("file", "Exit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X),
-              &Form1::Exit_Click)}},
-        {QStringLiteral("&Action"),
-         {add("Action", "Add", QStringLiteral("Add..."), QKeySequence(Qt::Key_F3),
-              &Form1::Add_Click),
-          add("Action", "Modify", QStringLiteral("Modify..."), QKeySequence(Qt::Key_F4),
-              &Form1::Modify_Click),
-          add("Action", "Remove", QStringLiteral("Remove"), QKeySequence(Qt::Key_Delete),
-              &Form1::Remove_Click)}},
-        {QStringLiteral("&Help"),
-         {add("Help", "contents", QStringLiteral("Contents"), QKeySequence(Qt::Key_F1),
-              &Form1::contents_Click),
-          add("Help", "index", QStringLiteral("Index"), QKeySequence(), &Form1::index_Click),
-          add("Help", "About", QStringLiteral("About"), QKeySequence(Qt::CTRL | Qt::Key_B),
-              &Form1::About_Click)}},
+    auto menu = [this](const QString &caption, const char *name) {
+        QMenu *m = menuBar()->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+        return m;
     };
-}
-
-void Form1::setupTrayMenu()
-{
-    mPopupSys = new QMenu(QStringLiteral("&Systray"), this);
-    mPopupSys->setObjectName(QStringLiteral("mPopupSys"));
-    QAction *mwindow = mPopupSys->addAction(QStringLiteral("&Main window"));
-    mwindow->setObjectName(QStringLiteral("mwindow"));
-    connect(mwindow, &QAction::triggered, this, &Form1::mwindow_Click);
-    QAction *qlauncher = mPopupSys->addAction(QStringLiteral("&Dudud Adadadiz"));
-    qlauncher->setObjectName(QStringLiteral("qlauncher"));
-    // Shown in the menu only: F7 is watched by the hotkey monitor, not a window shortcut.
-    qlauncher->setShortcut(QKeySequence(Qt::Key_F7));
-    qlauncher->setShortcutContext(Qt::WidgetShortcut);
-    qlauncher->setShortcutVisibleInContextMenu(true);
-    connect(qlauncher, &QAction::triggered, this, &Form1::qlauncher_Click);
-    QAction *ex = mPopupSys->addAction(QStringLiteral("&Exit"));
-    ex->setObjectName(QStringLiteral("ex"));
-    connect(ex, &QAction::triggered, this, &Form1::ex_Click);
-    mPopupSys->setDefaultAction(mwindow);
-}
-
-namespace {
-// One row per entry with a hotkey, named by its keyword (its action when it has none).
-QList<platform::HotkeyUse> hotkeyUses(const EntryTables &t)
-{
-    QList<platform::HotkeyUse> uses;
-    const int n = qMin(t.count(), int(qMin(t.Hotkey.size(), t.Keyword.size())));
-    for (int i = 0; i < n; ++i) {
-        if (!t.Hotkey.at(i).isEmpty())
-            uses.append(
-                {t.Hotkey.at(i), t.Keyword.at(i).isEmpty() ? t.Action.value(i) : t.Keyword.at(i)});
-    }
-    return uses;
-}
-} // namespace
-
-void Form1::getinfo()
-{
-    tables.getinfo();
-    keyboard().setHotkeys(hotkeyUses(tables));
-    // The tables hold what the program needs at rest; the parsed file, as large as the file
-    // again, is read anew by the next command that needs it.
-    m_platform.profile->releaseCache();
-}
-
-void Form1::reload(int preferredRow)
-{
-    tables.list()->clear();
-    getinfo();
-    selectRow(preferredRow);
-    if (m_form2)
-        m_form2->takeCopies();
-}
-
-bool Form1::reloadIfChanged()
-{
-    EntryTables now;
-    now.readTables(entryFilePath());
-    if (now.sameEntries(tables))
-        return false;
-    const int row = selectedRow();
-    const entries::EntryValues selected = row ? tables.entry(row) : entries::EntryValues();
-    const int moved = row ? now.find(selected, row) : 0;
-    reload(moved ? moved : row);
-    return true;
+    QMenu *file = menu(QStringLiteral("&File"), "file");
+    add(file, "Exit", QStringLiteral("E&xit"), QKeySequence(Qt::CTRL | Qt::Key_X),
+        &Form1::Exit_Click);
+    QMenu *actions = menu(QStringLiteral("&Action"), "Action");
+    add(actions, "Add", QStringLiteral("Add..."), QKeySequence(Qt::Key_F3), &Form1::Add_Click);
+    add(actions, "Modify", QStringLiteral("Modify..."), QKeySequence(Qt::Key_F4),
+        &Form1::Modify_Click);
+    add(actions, "Remove", QStringLiteral("Remove"), QKeySequence(Qt::Key_Delete),
+        &Form1::Remove_Click);
+    QMenu *help = menu(QStringLiteral("&Help"), "Help");
+    add(help, "contents", QStringLiteral("Contents"), QKeySequence(Qt::Key_F1),
+        &Form1::contents_Click);
+    add(help, "index", QStringLiteral("Index"), QKeySequence(), &Form1::index_Click);
+    add(help, "About", QStringLiteral("About"), QKeySequence(Qt::CTRL | Qt::Key_B),
+        &Form1::About_Click);
 }
 
 void Form1::selectRow(int row)
 {
-    const int rows = tables.list()->rowCount();
+    const int rows = m_store.tables.list()->rowCount();
     if (rows == 0)
         return;
-    if (!m_selection) {
-        m_selectedRow = qBound(1, row, rows);
-        return;
-    }
-    const QModelIndex idx = tables.list()->index(qBound(1, row, rows) - 1, 0);
-    m_selection->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
-                                          QItemSelectionModel::Rows);
-    if (ListView1)
-        ListView1->scrollTo(idx);
-}
-
-bool Form1::set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList &actions) const
-{
-    return tables.set_arrays(hotkeys, keywords, actions);
-}
-
-QItemSelectionModel *Form1::selection()
-{
-    if (!m_selection) {
-        m_selection = new QItemSelectionModel(tables.list(), this);
-        const int row = std::exchange(m_selectedRow, 0);
-        if (row)
-            selectRow(row);
-    }
-    return m_selection;
+    const QModelIndex idx = m_store.tables.list()->index(qBound(1, row, rows) - 1, 0);
+    ListView1->selectionModel()->setCurrentIndex(
+        idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ListView1->scrollTo(idx);
 }
 
 int Form1::selectedRow() const
 {
-    if (!m_selection)
-        return m_selectedRow <= tables.count() ? m_selectedRow : 0;
-    const QModelIndexList rows = m_selection->selectedRows();
+    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
     if (rows.isEmpty())
         return 0;
     return rows.first().row() + 1;
 }
 
-void Form1::check(const QString &k)
+void Form1::reload(int row)
 {
-    checkHotkey(
-        k, tables.Hotkey, tables.Action, tables.count(),
-        [this](const QString &url) { SHELL_internetlink(url); }, shell());
+    m_store.reload();
+    selectRow(row);
 }
 
-void Form1::SHELL_internetlink(const QString &url)
+void Form1::keepSelection()
 {
-    shell().openUrl(url);
+    m_keptRow = selectedRow();
+    m_kept = m_keptRow ? m_store.tables.entry(m_keptRow) : entries::EntryValues();
+}
+
+void Form1::restoreSelection()
+{
+    const int moved = m_keptRow ? m_store.tables.find(m_kept, m_keptRow) : 0;
+    selectRow(moved ? moved : m_keptRow);
+}
+
+void Form1::present()
+{
+    restoreWindowState();
+    show();
+    Form_Resize();
+    ui::bringForward(this);
+}
+
+void Form1::Form_Resize()
+{
+    qCDebug(lcTray) << "resize rule, state" << windowState();
+    if (windowState() & Qt::WindowMinimized) {
+        // Without a tray the minimised window stays in the taskbar: it is then the only way
+        // back to the main window.
+        //
+        // Hidden, it keeps the minimised state until it is shown again (restoreWindowState):
+        // leaving that state maps the window, and a window mapped again while hidden would
+        // stay on screen unpainted.
+        if (m_tray.trayAvailable())
+            hide();
+        return;
+    }
+    const QScreen *scr = screen();
+    if (!scr)
+        return;
+    const QRect sg = scr->geometry();
+    const QRect fg = outerGeometry();
+    // Until the window manager has framed the window its frame is not known: centre again
+    // once it is. The frame's size can become known without a move of the window (its
+    // extents come as a property), so it is also looked at for a while after the show.
+    m_centreOnFrame = isVisible() && fg == geometry();
+    // The client area is placed, so that the frame's size is the one read here, not the one
+    // the widget last heard of.
+    const QPoint frameAt(sg.x() + sg.width() / 2 - fg.width() / 2,
+                         sg.y() + sg.height() / 2 - fg.height() / 2);
+    setGeometry(QRect(frameAt + (geometry().topLeft() - fg.topLeft()), size()));
+    if (m_centreOnFrame)
+        checkFrameLater(10);
+}
+
+QRect Form1::outerGeometry() const
+{
+    // The widget's own frame geometry is brought up to date only by a move or resize of the
+    // window. A window manager that frames the window where it stands sends neither, and
+    // only sets the frame's extents: the native window reads them when they change.
+    if (const QWindow *w = windowHandle(); w && w->handle())
+        return w->frameGeometry();
+    return frameGeometry();
+}
+
+void Form1::checkFrameLater(int times)
+{
+    QTimer::singleShot(100, this, [this, times] {
+        if (!m_centreOnFrame || !isVisible())
+            return;
+        if (outerGeometry() != geometry())
+            Form_Resize();
+        else if (times > 1)
+            checkFrameLater(times - 1);
+    });
+}
+
+void Form1::minimise()
+{
+    // With a tray, a minimised main window is hidden at once, as the resize rule does. It is
+    // hidden without going through the window system's minimised state: a window minimised
+    // by the program carries a hint to map it minimised, and the window manager would then
+    // minimise it again, out of sight, each time it is shown.
+    if (m_tray.trayAvailable()) {
+        hide();
+        return;
+    }
+    setWindowState(windowState() | Qt::WindowMinimized);
+    Form_Resize();
+}
+
+void Form1::restoreWindowState()
+{
+    if (windowState() & Qt::WindowMinimized) {
+        m_restoring = true;
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        m_restoring = false;
+    }
+}
+
+void Form1::Form_Unload(bool &Cancel)
+{
+    Cancel = true;
+    minimise();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    bool Cancel = false;
+    Form_Unload(Cancel);
+    if (Cancel)
+        event->ignore();
+}
+
+void Form1::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        qCDebug(lcTray) << "window state" << windowState() << "restoring" << m_restoring;
+        if (!m_restoring)
+            Form_Resize();
+    }
+}
+
+void Form1::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (m_centreOnFrame && outerGeometry() != geometry())
+        Form_Resize();
+}
+
+void Form1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
 }

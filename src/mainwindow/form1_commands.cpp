@@ -1,8 +1,7 @@
 #include "mainwindow/form1.h"
 
 #include "editor/dialog.h"
-#include "entries/entryfile.h"
-#include "entries/ini.h"
+#include "entries/entrystore.h"
 #include "platform/dialogs.h"
 #include "ui/programicon.h"
 
@@ -29,7 +28,8 @@ void Form1::Modify_Click()
         return;
     }
     const int row = selectedRow();
-    if (tables.count() == 0 || row < 1 || row > tables.count())
+    const int count = m_store.tables.count();
+    if (count == 0 || row < 1 || row > count)
         return;
     Modi = true;
     m_dialog = new Dialog(*this);
@@ -38,6 +38,7 @@ void Form1::Modify_Click()
 
 void Form1::Remove_Click()
 {
+    EntryTables &tables = m_store.tables;
     // A count that is no number counts as no entries, and the list is then empty.
     const int count = tables.count();
     if (count == 0)
@@ -46,29 +47,25 @@ void Form1::Remove_Click()
     if (selected < 1 || selected > count)
         return;
     const entries::EntryValues shown = tables.entry(selected);
-    if (dialogs().messageBox(this,
-                             QStringLiteral("Are you sure you want to delete the selected item?"),
-                             platform::MbYesNo) != platform::IdYes)
+    if (!m_dialogs.ask(this, QStringLiteral("Are you sure you want to delete the selected item?")))
         return;
 
     // The file may have changed meanwhile: what is removed, and what moves down in its place,
     // comes from the file as it is now.
-    reloadIfChanged();
+    m_store.reloadIfChanged();
     const int n = tables.find(shown, selected);
-    const QString path = entryFilePath();
     if (n == 0) {
-        dialogs().messageBox(this, entries::entryGoneMessage(path),
-                             platform::MbOk | platform::MbIconStop);
+        m_dialogs.tell(this, entries::entryGoneMessage(m_store.path()), platform::Severity::Error);
         return;
     }
     const int now = tables.count();
     const entries::WritePlan plan = entries::removePlan(now, n, tables);
     if (plan.isEmpty())
         return;
-    const platform::WriteResult written = entries::applyPlan(path, plan);
+    const platform::WriteResult written = m_store.apply(plan);
     if (!written.ok) {
-        dialogs().messageBox(this, entries::removeFailedMessage(path, written.error),
-                             platform::MbOk | platform::MbIconStop);
+        m_dialogs.tell(this, entries::removeFailedMessage(m_store.path(), written.error),
+                       platform::Severity::Error);
         // Whatever happened, the list shows the file as it is.
         reload(n);
         return;
@@ -91,5 +88,5 @@ void Form1::editorClosed(Dialog *editor)
 
 void Form1::Exit_Click()
 {
-    exit1();
+    emit exitRequested();
 }

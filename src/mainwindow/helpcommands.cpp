@@ -1,5 +1,5 @@
 #include "about/frmabout.h"
-#include "entries/ini.h"
+#include "entries/entrystore.h"
 #include "mainwindow/form1.h"
 #include "platform/helpviewer.h"
 #include "ui/programicon.h"
@@ -8,20 +8,20 @@
 
 namespace {
 // Built anew for each command, from the program's folder and never the current one.
-QString helpFilePath()
+QString helpFilePath(const QString &programDir)
 {
-    return QDir(programDir()).filePath(QStringLiteral("lhelp.hlp"));
+    return QDir(programDir).filePath(QStringLiteral("lhelp.hlp"));
 }
 } // namespace
 
 void Form1::contents_Click()
 {
-    helpViewer().WinHelpA(this, helpFilePath(), platform::HelpFinder, QString());
+    m_help.showContents(this, helpFilePath(m_store.programDir()));
 }
 
 void Form1::index_Click()
 {
-    helpViewer().WinHelpA(this, helpFilePath(), platform::HelpPartialKey, QString());
+    m_help.showIndex(this, helpFilePath(m_store.programDir()));
 }
 
 void Form1::About_Click()

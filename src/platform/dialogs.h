@@ -6,35 +6,31 @@ class QWidget;
 
 namespace platform {
 
-/// Message box styles and results, with the values the handlers compare against.
-enum MessageStyle : int {
-    MbOk = 0,
-    MbYesNo = 4,
-    MbIconStop = 16,
-};
-enum MessageResult : int {
-    IdOk = 1,
-    IdYes = 6,
-    IdNo = 7,
-};
-
-/// The application title that message boxes carry when they give no caption of their own.
+/// The title that the program's message boxes carry.
 inline QString applicationTitle()
 {
     return QStringLiteral("Dudud Adadadiz");
 }
 
-/// Modal message boxes and the file-open dialog.
+/// How a message box presents what it tells.
+enum class Severity
+{
+    Plain, ///< no icon
+    Error, ///< the error icon
+};
+
+/// Modal message boxes, titled applicationTitle(), and the file-open dialog. Every text a box
+/// shows also goes to standard error, for a session log that nobody watches.
 class Dialogs
 {
 public:
     virtual ~Dialogs() = default;
 
-    /// Shows @p text with the buttons and icon of @p style (MbOk, MbYesNo, plus MbIconStop);
-    /// with MbYesNo, Yes is the default. An empty @p caption shows applicationTitle().
-    /// Returns IdOk, IdYes or IdNo.
-    virtual int messageBox(QWidget *parent, const QString &text, int style,
-                           const QString &caption = QString()) = 0;
+    /// Asks @p text with Yes (the default) and No. Returns true for Yes.
+    virtual bool ask(QWidget *parent, const QString &text) = 0;
+
+    /// Tells @p text with an OK button.
+    virtual void tell(QWidget *parent, const QString &text, Severity severity) = 0;
 
     /// The desktop's file-open dialog with its own defaults. Returns the full path of the
     /// chosen file, or an empty text when the user cancelled.

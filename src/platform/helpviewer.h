@@ -6,21 +6,17 @@ class QWidget;
 
 namespace platform {
 
-/// Help viewer commands.
-enum HelpCommand : unsigned {
-    HelpFinder = 11,      ///< the topics window: list of topics, selected topic's text
-    HelpPartialKey = 261, ///< the index, with @p data as the start of the keyword
-};
-
 /// Shows a help file. One viewer window at a time; called again, it is brought forward.
+/// A missing or damaged file gives the viewer's own message naming the file.
 class HelpViewer
 {
 public:
     virtual ~HelpViewer() = default;
-    /// Opens @p path with @p command. A missing or damaged file gives the viewer's own
-    /// message naming the file. Returns false when the file could not be shown.
-    virtual bool WinHelpA(QWidget *owner, const QString &path, unsigned command,
-                          const QString &data) = 0;
+    /// The topics window: the list of topics and the selected topic's text. Returns false
+    /// when the file could not be shown.
+    virtual bool showContents(QWidget *owner, const QString &path) = 0;
+    /// The index of keywords. Returns false when the file could not be shown.
+    virtual bool showIndex(QWidget *owner, const QString &path) = 0;
 };
 
 } // namespace platform

@@ -8,7 +8,6 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 namespace platform {
 
@@ -140,9 +139,5 @@ KeyboardBackend chooseKeyboardBackend(const QByteArray &forced, const QByteArray
 /// @p why says what was tried and failed; the rest says what the user can do.
 QString waylandNoHotkeysMessage(const QString &why);
 
-/// Chooses the device for this session (chooseKeyboardBackend with the real probes). On a
-/// Wayland session without any source the device fails to acquire with
-/// waylandNoHotkeysMessage().
-std::unique_ptr<KeyboardDevice> createKeyboardDevice();
 
 } // namespace platform

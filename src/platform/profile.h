@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <memory>
-
 namespace platform {
 
 /// Outcome of a profile write: ok, or the reason it failed in words a user can act on
@@ -121,18 +119,6 @@ public:
 private:
     Profile &m_profile;
 };
-
-/// The one accessor through which ini_read and ini_write, which keep their free-function
-/// signatures, reach a profile. Form1 installs the profile of its platform bundle when it is
-/// built and takes it out again when it is destroyed; code that runs without a Form1 (unit
-/// tests of the entry store, benchmarks) installs one itself. While none is installed, a
-/// file-backed profile of the process answers.
-Profile &profile();
-/// Installs @p p (not owned); nullptr takes it out again.
-void setProfile(Profile *p);
-
-/// The file-backed profile, for the platform bundle.
-std::unique_ptr<Profile> createFileProfile();
 
 /// Removes the temporary files that writes of the file-backed profile left beside the file
 /// at @p path (its link target, for a symbolic link) when their process died mid-write.

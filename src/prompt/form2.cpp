@@ -115,8 +115,8 @@ void Form2::Text1_KeyDown(int KeyCode, int Shift)
     case PromptDecision::NotFound:
         // No parent: the prompt is already hidden, and a box tied to an unmapped window may
         // be placed or stacked oddly by the window manager.
-        m_dialogs.messageBox(nullptr, QStringLiteral("The Keyword you entered doesn't exist!"),
-                             platform::MbOk | platform::MbIconStop);
+        m_dialogs.tell(nullptr, QStringLiteral("The Keyword you entered doesn't exist!"),
+                       platform::Severity::Error);
         Text1->clear();
         return;
     }

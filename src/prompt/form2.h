@@ -20,7 +20,7 @@ class WindowFocus;
 /// The keyword prompt: a borderless strip holding one line edit. Enter hides it and opens
 /// the action of the entry whose keyword was typed; turning to another window hides it too.
 ///
-/// Created once by Form1::qlauncher_Click and then only shown and hidden: its position, its
+/// Created once by Launcher::qlauncher_Click and then only shown and hidden: its position, its
 /// copies of the entry tables and any abandoned text survive until the next show. It copies
 /// from @p tables, opens actions through @p shell, tells through @p dialogs and asks
 /// @p focus about the keyboard focus; all of them must outlive it.

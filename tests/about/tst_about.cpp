@@ -1,7 +1,5 @@
 #include "about/frmabout.h"
-#include "entries/ini.h"
-#include "mainwindow/form1.h"
-#include "platform/fake/fakeplatform.h"
+#include "apprig.h"
 #include "ui/programicon.h"
 
 #include <QApplication>
@@ -31,7 +29,6 @@ class TstAbout : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
     void cleanup();
 
     void texts();
@@ -47,22 +44,13 @@ private slots:
     void oneAboutBoxFromTheMainWindow();
     void comesBackInFrontOfTheMainWindow();
     void leavesOtherWindowsAlone();
-
-private:
-    QTemporaryDir m_dir;
 };
-
-void TstAbout::init()
-{
-    setProgramDirForTesting(m_dir.path());
-}
 
 void TstAbout::cleanup()
 {
     for (frmAbout *a : aboutBoxes())
         delete a;
     processDeletes();
-    setProgramDirForTesting(QString());
 }
 
 void TstAbout::programIconSizes_data()
@@ -239,8 +227,8 @@ void TstAbout::closing()
 
 void TstAbout::oneAboutBoxFromTheMainWindow()
 {
-    fake::FakePlatform fp;
-    Form1 f(std::move(fp.bundle));
+    AppRig r;
+    Form1 &f = r.form();
 
     f.About_Click();
     QPointer<frmAbout> first = f.about();
@@ -265,11 +253,10 @@ void TstAbout::oneAboutBoxFromTheMainWindow()
     // The box does not outlive the main window.
     QPointer<frmAbout> second = f.about();
     {
-        fake::FakePlatform fp2;
-        auto *g = new Form1(std::move(fp2.bundle));
-        g->About_Click();
-        QPointer<frmAbout> other = g->about();
-        delete g;
+        auto r2 = std::make_unique<AppRig>();
+        r2->form().About_Click();
+        QPointer<frmAbout> other = r2->form().about();
+        r2.reset();
         QVERIFY(other.isNull());
     }
     QVERIFY(second);
@@ -277,8 +264,8 @@ void TstAbout::oneAboutBoxFromTheMainWindow()
 
 void TstAbout::comesBackInFrontOfTheMainWindow()
 {
-    fake::FakePlatform fp;
-    Form1 f(std::move(fp.bundle));
+    AppRig r;
+    Form1 &f = r.form();
     f.show();
     f.About_Click();
     frmAbout *box = f.about();
@@ -293,8 +280,8 @@ void TstAbout::comesBackInFrontOfTheMainWindow()
 
 void TstAbout::leavesOtherWindowsAlone()
 {
-    fake::FakePlatform fp;
-    Form1 f(std::move(fp.bundle));
+    AppRig r;
+    Form1 &f = r.form();
     f.show();
     f.About_Click();
     frmAbout *box = f.about();

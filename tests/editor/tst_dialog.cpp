@@ -1,7 +1,6 @@
+#include "apprig.h"
 #include "editor/dialog.h"
 #include "entries/ini.h"
-#include "mainwindow/form1.h"
-#include "platform/fake/fakeplatform.h"
 #include "platform/fake/fakeprofile.h"
 
 #include <QApplication>
@@ -21,7 +20,6 @@
 
 namespace {
 
-const QString kTitle = QStringLiteral("Dudud Adadadiz");
 const QString kQuestion = QStringLiteral("Are you sure you want to delete the selected item?");
 
 /// A main window over an in-memory entry file. Entries are "keyword|hotkey|action"; a null
@@ -29,19 +27,16 @@ const QString kQuestion = QStringLiteral("Are you sure you want to delete the se
 /// key out of its section.
 struct Env
 {
-    QTemporaryDir dir;
-    fake::FakePlatform fp;
-    // Owned by the bundle, and so by the main window, which installs it for ini_read/ini_write.
+    // Owned by the launcher's bundle.
     fake::MemoryProfile &profile = *new fake::MemoryProfile;
-    std::unique_ptr<Form1> f;
+    AppRig rig{QByteArray(), std::unique_ptr<platform::Profile>(&profile)};
+    fake::FakePlatform &fp = rig.fp;
+    Form1 *f = nullptr;
     QString path;
-    bool exited = false;
 
     explicit Env(const QStringList &entries, const QString &count = QStringLiteral("auto"))
     {
-        setProgramDirForTesting(dir.path());
-        fp.bundle.profile.reset(&profile);
-        path = entryFilePath();
+        path = rig.store().path();
         if (count == QLatin1String("auto")) {
             if (!entries.isEmpty())
                 profile.seed(path, "count", "c", QString::number(entries.size()));
@@ -56,14 +51,9 @@ struct Env
                 profile.seed(path, section, "Hotkey", p.at(1));
             profile.seed(path, section, "Keyword", p.at(0));
         }
-        f = std::make_unique<Form1>(std::move(fp.bundle));
-        f->endProgram = [this] { exited = true; };
-        f->reload(1);
-    }
-    ~Env()
-    {
-        f.reset();
-        setProgramDirForTesting(QString());
+        rig.store().reload();
+        f = &rig.form();
+        f->selectRow(1);
     }
 
     Dialog *editor() const { return f->editor(); }
@@ -72,10 +62,10 @@ struct Env
         return profile.read(path, section, key, QStringLiteral("<missing>"));
     }
     /// The list as shown: "action|keyword|hotkey column" per row.
-    QStringList rows() const
+    QStringList rows()
     {
         QStringList out;
-        const QAbstractItemModel *m = f->tables.list();
+        const QAbstractItemModel *m = rig.tables().list();
         for (int r = 0; r < m->rowCount(); ++r) {
             out << m->index(r, 0).data().toString() + QLatin1Char('|') +
                        m->index(r, 1).data().toString() + QLatin1Char('|') +
@@ -86,10 +76,10 @@ struct Env
     void select(int row)
     {
         if (row == 0) {
-            f->selection()->clearSelection();
+            f->ListView1->selectionModel()->clearSelection();
             return;
         }
-        f->selection()->select(f->tables.list()->index(row - 1, 0),
+        f->ListView1->selectionModel()->select(rig.tables().list()->index(row - 1, 0),
                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     /// Writes that reached the file, without the folder: "section|key=value".
@@ -337,8 +327,7 @@ void TstDialog::refusals()
     QCOMPARE(e.fp.dialogs->messages.size(), 1);
     const auto &m = e.fp.dialogs->messages.first();
     QCOMPARE(m.text, message);
-    QCOMPARE(m.style, int(platform::MbOk));
-    QCOMPARE(m.caption, kTitle);
+    QCOMPARE(m.kind, fake::ScriptedDialogs::Message::Plain);
     QCOMPARE(e.editor(), d);
     QVERIFY(d->isVisible());
     QCOMPARE(d->txtkeyword->text(), keyword);
@@ -650,7 +639,7 @@ void TstDialog::failedSaveKeepsEditorOpen()
     QCOMPARE(e.fp.dialogs->messages.size(), 1);
     const QString text = e.fp.dialogs->messages.first().text;
     QVERIFY2(text.contains(e.path) && text.contains("Permission denied"), qPrintable(text));
-    QCOMPARE(e.fp.dialogs->messages.first().style & 0xF, int(platform::MbOk));
+    QCOMPARE(e.fp.dialogs->messages.first().kind, fake::ScriptedDialogs::Message::Error);
     QCOMPARE(e.editor(), d);
     QVERIFY(d->isVisible());
     QCOMPARE(e.f->Modi, modify);
@@ -704,8 +693,7 @@ void TstDialog::remove()
 
     QCOMPARE(e.fp.dialogs->messages.size(), 1);
     QCOMPARE(e.fp.dialogs->messages.first().text, kQuestion);
-    QCOMPARE(e.fp.dialogs->messages.first().style, int(platform::MbYesNo));
-    QCOMPARE(e.fp.dialogs->messages.first().caption, kTitle);
+    QCOMPARE(e.fp.dialogs->messages.first().kind, fake::ScriptedDialogs::Message::Question);
     QCOMPARE(e.writes(), writes);
     QCOMPARE(e.profile.commits, 1);
     QCOMPARE(e.rows(), rows);
@@ -719,7 +707,7 @@ void TstDialog::removeNotConfirmed()
 {
     Env e(kThree);
     e.select(2);
-    e.fp.dialogs->answers.enqueue(platform::IdNo);
+    e.fp.dialogs->answers.enqueue(false);
     e.f->Remove_Click();
     QCOMPARE(e.messageTexts(), QStringList{kQuestion});
     QVERIFY(e.writes().isEmpty());
@@ -772,8 +760,8 @@ void TstDialog::exit()
 {
     Env e({});
     e.f->Exit_Click();
-    QVERIFY(e.exited);
-    QCOMPARE(e.fp.notifyIcon->messages, QList<int>{platform::NimDelete});
+    QCOMPARE(e.rig.ended, 1);
+    QVERIFY(!e.fp.trayIcon->shown);
 }
 
 void TstDialog::droppedFileGivesItsPath_data()

@@ -1,10 +1,8 @@
 // The editor and Remove against a real entry file: the bytes on disk after each change,
 // and a write the file system refuses.
 
+#include "apprig.h"
 #include "editor/dialog.h"
-#include "entries/ini.h"
-#include "mainwindow/form1.h"
-#include "platform/fake/fakeplatform.h"
 #include "prompt/form2.h"
 
 #include <QComboBox>
@@ -50,28 +48,19 @@ QByteArray readAll(const QString &path)
 /// A main window over a real "DAzad.ini" in a temporary folder.
 struct Env
 {
-    QTemporaryDir dir;
-    fake::FakePlatform fp;
-    std::unique_ptr<Form1> f;
+    std::unique_ptr<AppRig> rig;
+    fake::FakePlatform &fp;
+    Form1 *f = nullptr;
     QString path;
 
-    explicit Env(const QByteArray &file)
+    explicit Env(const QByteArray &file) : rig(std::make_unique<AppRig>(file)), fp(rig->fp)
     {
-        setProgramDirForTesting(dir.path());
-        path = entryFilePath();
-        if (!file.isNull()) {
-            QFile out(path);
-            if (out.open(QIODevice::WriteOnly))
-                out.write(file);
-        }
-        f = std::make_unique<Form1>(std::move(fp.bundle));
-        f->reload(1);
+        path = rig->store().path();
+        rig->store().reload();
+        f = &rig->form();
+        f->selectRow(1);
     }
-    ~Env()
-    {
-        f.reset();
-        setProgramDirForTesting(QString());
-    }
+    EntryTables &tables() { return rig->tables(); }
     QByteArray bytes() const { return readAll(path); }
     /// Another program replaces the file, as text editors do: a new file renamed over it.
     void replace(const QByteArray &contents) const
@@ -81,7 +70,11 @@ struct Env
         out.close();
         QVERIFY(::rename(QFile::encodeName(out.fileName()), QFile::encodeName(path)) == 0);
     }
-    void select(int row) { f->reload(row); }
+    void select(int row)
+    {
+        rig->store().reload();
+        f->selectRow(row);
+    }
 };
 
 /// Takes write permission on the entry file's folder away for as long as it lives: as root,
@@ -189,7 +182,7 @@ void TstEditorFile::modify()
     QByteArray after = kThree;
     after.replace("Action=http://example.org\nHotkey=F5\n", "Action=line break\nHotkey=\n");
     QCOMPARE(e.bytes(), after);
-    QCOMPARE(e.f->tables.Action.at(1), QStringLiteral("line break"));
+    QCOMPARE(e.tables().Action.at(1), QStringLiteral("line break"));
 }
 
 void TstEditorFile::remove_data()
@@ -234,7 +227,7 @@ void TstEditorFile::remove()
     e.f->Remove_Click();
     QCOMPARE(e.fp.dialogs->messages.size(), 1);
     QCOMPARE(e.bytes(), after);
-    QCOMPARE(e.f->tables.list()->rowCount(), rows);
+    QCOMPARE(e.tables().list()->rowCount(), rows);
 }
 
 // Another program changes the file while the list shows it: what the user does next is
@@ -303,7 +296,7 @@ void TstEditorFile::anotherProgramsEditSurvives()
     else
         QVERIFY2(last.contains(message), qPrintable(last));
     // The list shows the file as it is.
-    QCOMPARE(e.f->tables.list()->rowCount(), e.f->tables.count());
+    QCOMPARE(e.tables().list()->rowCount(), e.tables().count());
 }
 
 // Changed by another program, the file shows in the list and in the prompt's copies without
@@ -311,16 +304,17 @@ void TstEditorFile::anotherProgramsEditSurvives()
 void TstEditorFile::theListFollowsTheFile()
 {
     Env e(QByteArray("[count]\nc=0\n"));
-    QVERIFY(e.f->Form_Load());
-    e.f->qlauncher_Click();
-    QVERIFY(!e.f->prompt()->hasEntries());
+    QVERIFY(e.rig->launcher->Form_Load());
+    e.rig->launcher->qlauncher_Click();
+    Form2 *prompt = e.rig->launcher->prompt();
+    QVERIFY(!prompt->hasEntries());
     e.replace(kThree);
-    QTRY_COMPARE_WITH_TIMEOUT(e.f->tables.list()->rowCount(), 3, 1000);
-    QVERIFY(e.f->prompt()->hasEntries());
+    QTRY_COMPARE_WITH_TIMEOUT(e.tables().list()->rowCount(), 3, 1000);
+    QVERIFY(prompt->hasEntries());
     QFile::remove(e.path);
-    QTRY_COMPARE_WITH_TIMEOUT(e.f->tables.list()->rowCount(), 0, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(e.tables().list()->rowCount(), 0, 1000);
     e.replace(kThree); // created anew: watched again
-    QTRY_COMPARE_WITH_TIMEOUT(e.f->tables.list()->rowCount(), 3, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(e.tables().list()->rowCount(), 3, 1000);
 }
 
 // What the editor accepts is what the next start of the program reads.
@@ -348,13 +342,16 @@ void TstEditorFile::valuesReadBackExactlyAfterARestart()
     d->txtaction->setText(action);
     d->OKButton_Click();
     QVERIFY(e.fp.dialogs->messages.isEmpty());
-    e.f.reset(); // the program ends, and starts again
+    // The program ends, and starts again.
+    const QString folder = e.rig->dir.path();
+    e.rig->launcher.reset();
     fake::FakePlatform again;
-    Form1 restarted(std::move(again.bundle));
-    restarted.reload(1);
-    QCOMPARE(restarted.tables.count(), 4);
-    QCOMPARE(restarted.tables.Keyword.at(3), keyword);
-    QCOMPARE(restarted.tables.Action.at(3), action);
+    Launcher restarted(std::move(again.bundle), folder);
+    restarted.store().getinfo();
+    const EntryTables &t = restarted.store().tables;
+    QCOMPARE(t.count(), 4);
+    QCOMPARE(t.Keyword.at(3), keyword);
+    QCOMPARE(t.Action.at(3), action);
 }
 
 void TstEditorFile::failedSaveLeavesFileAndEditor()
@@ -365,7 +362,7 @@ void TstEditorFile::failedSaveLeavesFileAndEditor()
     d->txtkeyword->setText(QStringLiteral("new"));
     d->txtaction->setText(QStringLiteral("/new"));
     {
-        ReadOnlyFolder ro(e.dir.path(), e.path);
+        ReadOnlyFolder ro(e.rig->dir.path(), e.path);
         if (!ro.effective())
             QSKIP("cannot act as an unprivileged user");
         d->OKButton_Click();
@@ -377,7 +374,7 @@ void TstEditorFile::failedSaveLeavesFileAndEditor()
     QCOMPARE(e.f->editor(), d);
     QCOMPARE(d->txtkeyword->text(), QStringLiteral("new"));
     QCOMPARE(e.bytes(), kThree);
-    QCOMPARE(e.f->tables.list()->rowCount(), 3);
+    QCOMPARE(e.tables().list()->rowCount(), 3);
 }
 
 void TstEditorFile::failedRemoveLeavesFileAndList()
@@ -385,7 +382,7 @@ void TstEditorFile::failedRemoveLeavesFileAndList()
     Env e(kThree);
     e.select(1);
     {
-        ReadOnlyFolder ro(e.dir.path(), e.path);
+        ReadOnlyFolder ro(e.rig->dir.path(), e.path);
         if (!ro.effective())
             QSKIP("cannot act as an unprivileged user");
         e.f->Remove_Click();
@@ -395,7 +392,7 @@ void TstEditorFile::failedRemoveLeavesFileAndList()
     QVERIFY2(text.contains(e.path) && text.contains(QString::fromLocal8Bit(strerror(EACCES))),
              qPrintable(text));
     QCOMPARE(e.bytes(), kThree);
-    QCOMPARE(e.f->tables.list()->rowCount(), 3);
+    QCOMPARE(e.tables().list()->rowCount(), 3);
     QCOMPARE(e.f->selectedRow(), 1);
 }
 

@@ -1,8 +1,6 @@
 #include "about/frmabout.h"
 #include "editor/dialog.h"
-#include "entries/ini.h"
-#include "mainwindow/form1.h"
-#include "platform/fake/fakeplatform.h"
+#include "apprig.h"
 #include "prompt/form2.h"
 
 #include <QApplication>
@@ -50,14 +48,12 @@ private slots:
     void textsAreWhole();
 
 private:
-    QTemporaryDir m_dir;
     QFont m_default;
 };
 
 void TstWindowFonts::initTestCase()
 {
     m_default = QApplication::font();
-    setProgramDirForTesting(m_dir.path());
     // A cursor that never blinks is drawn the same in every picture.
     QApplication::setCursorFlashTime(0);
 }
@@ -95,16 +91,15 @@ void TstWindowFonts::textsAreWhole()
         QApplication::setFont(f);
     }
 
-    fake::FakePlatform fp;
-    Form1 f(std::move(fp.bundle));
+    AppRig r;
     std::unique_ptr<frmAbout> about;
     QWidget *w = nullptr;
     if (window == QLatin1String("prompt")) {
-        f.qlauncher_Click();
-        w = f.prompt();
+        r.launcher->qlauncher_Click();
+        w = r.launcher->prompt();
     } else if (window == QLatin1String("editor")) {
-        f.Add_Click();
-        w = f.editor();
+        r.form().Add_Click();
+        w = r.form().editor();
     } else {
         about = std::make_unique<frmAbout>();
         about->show();

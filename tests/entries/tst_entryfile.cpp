@@ -91,10 +91,8 @@ void TstEntryFile::removePlan()
 void TstEntryFile::applyPlanWritesOneGroupInOrder()
 {
     fake::MemoryProfile p;
-    platform::setProfile(&p);
     const platform::WriteResult r = entries::applyPlan(
-        "f.ini", {w("count", "c", "2"), w("2", "Action", "line\r\nbreak"), w("2", "Hotkey", "")});
-    platform::setProfile(nullptr);
+        p, "f.ini", {w("count", "c", "2"), w("2", "Action", "line\r\nbreak"), w("2", "Hotkey", "")});
     QVERIFY(r.ok);
     QCOMPARE(p.commits, 1);
     QCOMPARE(p.log,
@@ -115,11 +113,9 @@ void TstEntryFile::applyPlanFailureWritesNothing()
     p.seed("f.ini", "count", "c", "1");
     (failEachWrite ? p.failWritesWith : p.failCommitWith) =
         QStringLiteral("No space left on device");
-    platform::setProfile(&p);
     const platform::WriteResult r =
-        entries::applyPlan("f.ini", entries::addPlan(2, {"a", "", "k"}));
+        entries::applyPlan(p, "f.ini", entries::addPlan(2, {"a", "", "k"}));
     const bool grouped = p.inGroup();
-    platform::setProfile(nullptr);
     QVERIFY(!r.ok);
     QCOMPARE(r.error, QStringLiteral("No space left on device"));
     QVERIFY(p.log.isEmpty());

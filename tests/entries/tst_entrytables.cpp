@@ -4,7 +4,7 @@
 #include "asnobody.h"
 #include "entries/entrytables.h"
 #include "entries/ini.h"
-#include "platform/profile.h"
+#include "platform/ini/fileprofile.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +17,18 @@
 #include <memory>
 
 namespace {
+
+// One profile for the whole run, as the program has; each test works in a folder of its own.
+platform::FileProfile &profile()
+{
+    static platform::FileProfile p;
+    return p;
+}
+QString g_programDir;
+QString entryFile()
+{
+    return entryFilePath(g_programDir);
+}
 
 void put(const QString &path, const QByteArray &bytes)
 {
@@ -49,9 +61,9 @@ QStringList column(EntryListModel *m, int c)
 void writeEntry(int n, const QString &action, const QString &hotkey, const QString &keyword)
 {
     const QString section = QString::number(n);
-    QVERIFY(ini_write(entryFilePath(), section, "Action", action).ok);
-    QVERIFY(ini_write(entryFilePath(), section, "Hotkey", hotkey).ok);
-    QVERIFY(ini_write(entryFilePath(), section, "Keyword", keyword).ok);
+    QVERIFY(ini_write(profile(), entryFile(), section, "Action", action).ok);
+    QVERIFY(ini_write(profile(), entryFile(), section, "Hotkey", hotkey).ok);
+    QVERIFY(ini_write(profile(), entryFile(), section, "Keyword", keyword).ok);
 }
 
 const QByteArray kTwoEntries = "[count]\nc=2\n[1]\nAction=C:\\Tools\\notes.txt\nHotkey=N\n"
@@ -99,14 +111,14 @@ void TstEntryTables::init()
     // keeps one case's file from ever being mistaken for another's.
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    setProgramDirForTesting(m_dir->path());
+    g_programDir = m_dir->path();
     m_file = m_dir->filePath("DAzad.ini");
-    QCOMPARE(entryFilePath(), m_file);
+    QCOMPARE(entryFile(), m_file);
 }
 
 void TstEntryTables::cleanupTestCase()
 {
-    setProgramDirForTesting(QString());
+    g_programDir.clear();
 }
 
 void TstEntryTables::getinfo_data()
@@ -195,7 +207,7 @@ void TstEntryTables::getinfo()
         put(m_file, file);
 
     EntryTables t;
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(t.s, s);
     QCOMPARE(t.Action, actions);
     QCOMPARE(t.Keyword, keywords);
@@ -221,13 +233,13 @@ void TstEntryTables::listColumnsAndReload()
     QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), "Action");
     QCOMPARE(m->headerData(1, Qt::Horizontal).toString(), "Keyword");
     QCOMPARE(m->headerData(2, Qt::Horizontal).toString(), "Hotkey");
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(m->rowCount(), 2);
     // getinfo only appends; a reload clears first.
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(m->rowCount(), 4);
     m->clear();
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(m->rowCount(), 2);
     QCOMPARE(m->columnCount(), 3);
 }
@@ -236,10 +248,10 @@ void TstEntryTables::countZeroLeavesTablesAlone()
 {
     put(m_file, kTwoEntries);
     EntryTables t;
-    t.getinfo();
-    QVERIFY(ini_write(entryFilePath(), "count", "c", "0").ok);
+    t.getinfo(profile(), entryFile());
+    QVERIFY(ini_write(profile(), entryFile(), "count", "c", "0").ok);
     t.list()->clear();
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(t.s, "0");
     QCOMPARE(t.list()->rowCount(), 0);
     QCOMPARE(t.Action, (QStringList{"C:\\Tools\\notes.txt", "C:\\Tools\\calc.exe"}));
@@ -303,7 +315,7 @@ void TstEntryTables::checkProcedures()
     if (!file.isNull())
         put(m_file, file);
     EntryTables t;
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     const QString arg = value;
     bool r = false;
     if (procedure == "hotkey")
@@ -322,7 +334,7 @@ void TstEntryTables::setArraysCopies()
     put(m_file, kTwoEntries);
     EntryTables t;
     QStringList hotkeys{"old"}, keywords, actions;
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QVERIFY(t.set_arrays(hotkeys, keywords, actions));
     QCOMPARE(hotkeys, (QStringList{"N", ""}));
     QCOMPARE(keywords, (QStringList{"notes", "calc"}));
@@ -380,37 +392,37 @@ void TstEntryTables::iniWriteKeepsValuesOnOneLine()
     QFETCH(QString, value);
     QFETCH(QString, stored);
     const QString before = value;
-    QVERIFY(ini_write(entryFilePath(), "count", "c", "1").ok);
-    QVERIFY(ini_write(entryFilePath(), "1", "Action", value).ok);
+    QVERIFY(ini_write(profile(), entryFile(), "count", "c", "1").ok);
+    QVERIFY(ini_write(profile(), entryFile(), "1", "Action", value).ok);
     QCOMPARE(value, before);
-    QCOMPARE(ini_read(entryFilePath(), "1", "Action", ""), stored);
-    QCOMPARE(ini_read(entryFilePath(), "count", "c", ""), "1");
+    QCOMPARE(ini_read(profile(), entryFile(), "1", "Action", ""), stored);
+    QCOMPARE(ini_read(profile(), entryFile(), "count", "c", ""), "1");
     QCOMPARE(contents(m_file), "[count]\nc=1\n[1]\nAction=" + stored.toUtf8() + "\n");
 }
 
 void TstEntryTables::emptyValueReadsLikeMissingKey()
 {
-    QVERIFY(ini_write(entryFilePath(), "1", "Hotkey", "F1").ok);
-    QVERIFY(ini_write(entryFilePath(), "1", "Hotkey", "").ok);
+    QVERIFY(ini_write(profile(), entryFile(), "1", "Hotkey", "F1").ok);
+    QVERIFY(ini_write(profile(), entryFile(), "1", "Hotkey", "").ok);
     QCOMPARE(contents(m_file), QByteArray("[1]\nHotkey=\n"));
-    QCOMPARE(ini_read(entryFilePath(), "1", "Hotkey", ""), "");
-    QCOMPARE(ini_read(entryFilePath(), "1", "Hotkey", ""),
-             ini_read(entryFilePath(), "1", "Keyword", ""));
+    QCOMPARE(ini_read(profile(), entryFile(), "1", "Hotkey", ""), "");
+    QCOMPARE(ini_read(profile(), entryFile(), "1", "Hotkey", ""),
+             ini_read(profile(), entryFile(), "1", "Keyword", ""));
 }
 
 void TstEntryTables::firstEntryCreatesFile()
 {
     EntryTables t;
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(t.s, "");
     QVERIFY(!t.check_Action("C:\\x.exe"));
     QCOMPARE(t.s, "0");
-    QVERIFY(ini_write(entryFilePath(), "count", "c", QString::number(t.count() + 1)).ok);
+    QVERIFY(ini_write(profile(), entryFile(), "count", "c", QString::number(t.count() + 1)).ok);
     writeEntry(1, "C:\\x.exe", "", "x");
     QCOMPARE(contents(m_file), QByteArray("[count]\nc=1\n[1]\nAction=C:\\x.exe\nHotkey=\n"
                                           "Keyword=x\n"));
     t.list()->clear();
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(t.Action, QStringList{"C:\\x.exe"});
 }
 
@@ -418,10 +430,10 @@ void TstEntryTables::leftOverSectionTakenOver()
 {
     put(m_file, "[count]\r\nc=1\r\n[1]\r\nAction=a\r\n[2]\r\nAction=old\r\nHotkey=Q\r\n"
                 "Keyword=old\r\n; trailing note\r\n");
-    QVERIFY(ini_write(entryFilePath(), "count", "c", "2").ok);
+    QVERIFY(ini_write(profile(), entryFile(), "count", "c", "2").ok);
     writeEntry(2, "new", "", "new");
     EntryTables t;
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(t.Action, (QStringList{"a", "new"}));
     QCOMPARE(t.Hotkey, (QStringList{"", ""}));
     QCOMPARE(column(t.list(), 2), (QStringList{"", ""}));
@@ -443,10 +455,10 @@ void TstEntryTables::longActionsWhole()
     QString action = QStringLiteral("C:\\");
     while (action.size() < length)
         action.append(QChar(char16_t(u'A' + action.size() % 26)));
-    QVERIFY(ini_write(entryFilePath(), "count", "c", "1").ok);
+    QVERIFY(ini_write(profile(), entryFile(), "count", "c", "1").ok);
     writeEntry(1, action, "L", "long");
     EntryTables t;
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(t.Action.value(0), action);
     // The list shows a bounded start of it; a row of megabytes would take seconds to lay out.
     const QString shown = column(t.list(), 0).value(0);
@@ -460,23 +472,23 @@ void TstEntryTables::longActionsWhole()
                       ? action
                       : action.left(EntryListModel::maxTipLength - 1) + QChar(0x2026));
     // The editor's Modify writes back what it read: nothing may be lost on the way.
-    writeEntry(1, ini_read(entryFilePath(), "1", "Action", ""), "M", "long");
-    QCOMPARE(ini_read(entryFilePath(), "1", "Action", ""), action);
-    QCOMPARE(ini_read(entryFilePath(), "1", "Hotkey", ""), "M");
+    writeEntry(1, ini_read(profile(), entryFile(), "1", "Action", ""), "M", "long");
+    QCOMPARE(ini_read(profile(), entryFile(), "1", "Action", ""), action);
+    QCOMPARE(ini_read(profile(), entryFile(), "1", "Hotkey", ""), "M");
 }
 
 void TstEntryTables::otherProgramsEditSeenByReload()
 {
     put(m_file, kTwoEntries);
     EntryTables t;
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     // Same size, same second: only the change time or the inode tells.
     QThread::msleep(20);
     QByteArray edited = kTwoEntries;
     edited.replace("Keyword=calc", "Keyword=CALC");
     put(m_file, edited);
     t.list()->clear();
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(t.Keyword, (QStringList{"notes", "CALC"}));
     QVERIFY(t.check_keyword("CALC"));
 }
@@ -488,14 +500,14 @@ void TstEntryTables::refusedWriteReported()
     platform::WriteResult r;
     {
         AsNobody nobody;
-        r = ini_write(entryFilePath(), "count", "c", "3");
+        r = ini_write(profile(), entryFile(), "count", "c", "3");
     }
     setMode(m_dir->path(), 0700);
     QVERIFY(!r.ok);
     QCOMPARE(r.error, QString::fromLocal8Bit(std::strerror(EACCES)));
     QCOMPARE(contents(m_file), kTwoEntries);
     EntryTables t;
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(t.s, "2");
 }
 
@@ -504,22 +516,22 @@ void TstEntryTables::removePatternInOneGroup()
     put(m_file, "[count]\nc=3\n[1]\nAction=a\nHotkey=A\nKeyword=ka\n[2]\nAction=b\nHotkey=\n"
                 "Keyword=kb\n[3]\nAction=c\nHotkey=C\nKeyword=kc\n");
     EntryTables t;
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     {
-        platform::ProfileGroup group(platform::profile());
-        QVERIFY(ini_write(entryFilePath(), "count", "c", QString::number(t.count() - 1)).ok);
+        platform::ProfileGroup group(profile());
+        QVERIFY(ini_write(profile(), entryFile(), "count", "c", QString::number(t.count() - 1)).ok);
         for (int i = 1; i < t.count(); ++i) {
             const QString next = QString::number(i + 1);
-            writeEntry(i, ini_read(entryFilePath(), next, "Action", ""),
-                       ini_read(entryFilePath(), next, "Hotkey", ""),
-                       ini_read(entryFilePath(), next, "Keyword", ""));
+            writeEntry(i, ini_read(profile(), entryFile(), next, "Action", ""),
+                       ini_read(profile(), entryFile(), next, "Hotkey", ""),
+                       ini_read(profile(), entryFile(), next, "Keyword", ""));
         }
-        QCOMPARE(ini_read(entryFilePath(), "count", "c", ""), "2");
+        QCOMPARE(ini_read(profile(), entryFile(), "count", "c", ""), "2");
         QVERIFY(contents(m_file).contains("c=3"));
         QVERIFY(group.commit().ok);
     }
     t.list()->clear();
-    t.getinfo();
+    t.getinfo(profile(), entryFile());
     QCOMPARE(t.Action, (QStringList{"b", "c"}));
     QCOMPARE(t.Hotkey, (QStringList{"", "C"}));
     QCOMPARE(t.Keyword, (QStringList{"kb", "kc"}));
@@ -545,13 +557,12 @@ void TstEntryTables::entriesOfAnInstalledCopyLiveInTheConfigFolder()
         put(program + QStringLiteral("/DAzad.ini"), "[count]\nc=0\n");
     QVERIFY(setMode(program, 0555) && setMode(home.path(), 0777));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    setProgramDirForTesting(program);
     platform::WriteResult written;
     QString path;
     {
         AsNobody nobody;
-        path = entryFilePath();
-        written = entries::applyPlan(path, entries::addPlan(1, {"/a", "", "k"}));
+        path = entryFilePath(program);
+        written = entries::applyPlan(profile(), path, entries::addPlan(1, {"/a", "", "k"}));
     }
     qunsetenv("XDG_CONFIG_HOME");
     setMode(program, 0755);
@@ -561,7 +572,7 @@ void TstEntryTables::entriesOfAnInstalledCopyLiveInTheConfigFolder()
     QCOMPARE(path, expected);
     if (!fileBeside) {
         QVERIFY2(written.ok, qPrintable(written.error));
-        QCOMPARE(ini_read(path, "1", "Keyword", ""), QStringLiteral("k"));
+        QCOMPARE(ini_read(profile(), path, "1", "Keyword", ""), QStringLiteral("k"));
     }
 }
 

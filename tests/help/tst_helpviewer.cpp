@@ -1,7 +1,7 @@
 #include "entries/ini.h"
 #include "mainwindow/form1.h"
-#include "platform/backends.h"
-#include "platform/fake/fakeplatform.h"
+#include "platform/factory/backends.h"
+#include "apprig.h"
 #include "platform/helpviewer.h"
 #include "platform/qt/helpviewerwindow.h"
 
@@ -340,33 +340,27 @@ void TstHelpViewer::unknownCommandShowsNothing()
 
 void TstHelpViewer::helpCommandsUseTheProgramFolder()
 {
-    QTemporaryDir programDirA, programDirB, current;
+    QTemporaryDir current;
     const QString oldCurrent = QDir::currentPath();
     QVERIFY(QDir::setCurrent(current.path()));
     QVERIFY(writeFile(current.filePath(QStringLiteral("lhelp.hlp")), sampleHelp));
 
-    fake::FakePlatform fp;
-    Form1 f(std::move(fp.bundle));
-    setProgramDirForTesting(programDirA.path());
-
+    AppRig r;
+    Form1 &f = r.form();
     f.contents_Click();
     f.action(QStringLiteral("index"))->trigger();
-    setProgramDirForTesting(programDirB.path()); // the path is built anew for each command
     f.action(QStringLiteral("contents"))->trigger();
-
-    setProgramDirForTesting(QString());
     QDir::setCurrent(oldCurrent);
 
-    const QList<fake::RecordingHelpViewer::Call> &calls = fp.helpViewer->calls;
+    using Call = fake::RecordingHelpViewer::Call;
+    const QList<Call> &calls = r.fp.helpViewer->calls;
+    const QString inProgramFolder = r.dir.filePath(QStringLiteral("lhelp.hlp"));
     QCOMPARE(calls.size(), 3);
-    QCOMPARE(calls[0].path, programDirA.filePath(QStringLiteral("lhelp.hlp")));
-    QCOMPARE(calls[0].command, 11u);
-    QVERIFY(calls[0].data.isEmpty());
-    QCOMPARE(calls[1].path, programDirA.filePath(QStringLiteral("lhelp.hlp")));
-    QCOMPARE(calls[1].command, 261u);
-    QVERIFY(calls[1].data.isEmpty());
-    QCOMPARE(calls[2].path, programDirB.filePath(QStringLiteral("lhelp.hlp")));
-    QCOMPARE(calls[2].command, 11u);
+    QCOMPARE(calls[0].kind, Call::Contents);
+    QCOMPARE(calls[1].kind, Call::Index);
+    QCOMPARE(calls[2].kind, Call::Contents);
+    for (const Call &c : calls)
+        QCOMPARE(c.path, inProgramFolder);
 }
 
 QTEST_MAIN(TstHelpViewer)

@@ -1,6 +1,5 @@
-#include "mainwindow/form1.h"
-#include "platform/backends.h"
-#include "platform/fake/fakeplatform.h"
+#include "apprig.h"
+#include "platform/factory/backends.h"
 #include "prompt/form2.h"
 
 #include <QApplication>
@@ -18,17 +17,18 @@ struct Entry
 };
 
 /// Replaces the main window's tables as a reload from the entry file would.
-void setEntries(Form1 &f, const QList<Entry> &entries, const QString &count = QString())
+void setEntries(Launcher &l, const QList<Entry> &entries, const QString &count = QString())
 {
-    f.tables.Hotkey.clear();
-    f.tables.Keyword.clear();
-    f.tables.Action.clear();
+    EntryTables &t = l.store().tables;
+    t.Hotkey.clear();
+    t.Keyword.clear();
+    t.Action.clear();
     for (const Entry &e : entries) {
-        f.tables.Hotkey << e.hotkey;
-        f.tables.Keyword << e.keyword;
-        f.tables.Action << e.action;
+        t.Hotkey << e.hotkey;
+        t.Keyword << e.keyword;
+        t.Action << e.action;
     }
-    f.s = count.isNull() ? QString::number(entries.size()) : count;
+    t.s = count.isNull() ? QString::number(entries.size()) : count;
 }
 
 /// Records, at the moment a message box is shown, what the prompt looked like.
@@ -38,26 +38,25 @@ public:
     QPointer<Form2> prompt;
     bool promptVisible = true;
     QString textWhileShown;
-    QString captionGiven;
-    int messageBox(QWidget *parent, const QString &text, int style, const QString &caption) override
+    void tell(QWidget *parent, const QString &text, platform::Severity severity) override
     {
         if (prompt) {
             promptVisible = prompt->isVisible();
             textWhileShown = prompt->Text1->text();
         }
-        captionGiven = caption;
-        return ScriptedDialogs::messageBox(parent, text, style, caption);
+        ScriptedDialogs::tell(parent, text, severity);
     }
 };
 
 struct Fixture
 {
+    QTemporaryDir dir;
     fake::FakePlatform fp;
     fake::RecordingShell *shell = fp.shell;
     WatchingDialogs *dialogs = new WatchingDialogs;
-    Form1 f;
+    Launcher f;
 
-    Fixture() : f((fp.bundle.dialogs.reset(dialogs), std::move(fp.bundle))) {}
+    Fixture() : f((fp.bundle.dialogs.reset(dialogs), std::move(fp.bundle)), dir.path()) {}
 
     /// Opens the prompt as F7 and the tray do, and waits until it has the keyboard.
     Form2 *open()
@@ -199,10 +198,7 @@ void TstForm2::unknownKeywordMessage()
     QCOMPARE(fx.dialogs->messages.size(), 1);
     const auto &m = fx.dialogs->messages.first();
     QCOMPARE(m.text, QStringLiteral("The Keyword you entered doesn't exist!"));
-    QCOMPARE(m.style, int(platform::MbOk | platform::MbIconStop));
-    QCOMPARE(m.style, 16);
-    QVERIFY(fx.dialogs->captionGiven.isEmpty());           // no caption of its own ...
-    QCOMPARE(m.caption, QStringLiteral("Dudud Adadadiz")); // ... so the application title
+    QCOMPARE(m.kind, fake::ScriptedDialogs::Message::Error);
     QVERIFY(!fx.dialogs->promptVisible);
     QCOMPARE(fx.dialogs->textWhileShown, QStringLiteral("nope"));
     QCOMPARE(p->Text1->text(), QString());
@@ -301,9 +297,9 @@ void TstForm2::otherWindowOfOursHidesAtOnce()
     QVERIFY(p);
     p->Timer1.stop();
 
-    fx.f.show();
-    fx.f.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&fx.f));
+    fx.f.mainWindow().show();
+    fx.f.mainWindow().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&fx.f.mainWindow()));
     QVERIFY(!p->isVisible());
 }
 
@@ -339,7 +335,7 @@ void TstForm2::timerHidesWhenNoWindowIsActive()
 void TstForm2::timerStartsWithFirstActivation()
 {
     Fixture fx;
-    Form2 p(fx.f.tables, fx.f.shell(), fx.f.dialogs(), fx.f.windowFocus());
+    Form2 p(fx.f.store().tables, *fx.shell, *fx.dialogs, *fx.fp.windowFocus);
     QCOMPARE(p.Timer1.interval(), 40);
     QVERIFY(!p.Timer1.isActive());
     p.show();

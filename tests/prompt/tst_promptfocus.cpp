@@ -1,8 +1,8 @@
 // The prompt on a real X server with a window manager that prevents focus stealing, opened
 // while another application has the keyboard, as F7 does.
 
-#include "mainwindow/form1.h"
-#include "platform/backends.h"
+#include "app/launcher.h"
+#include "platform/factory/backends.h"
 #include "platform/fake/fakeplatform.h"
 #include "prompt/form2.h"
 
@@ -201,17 +201,18 @@ struct Entry
     QString keyword, action;
 };
 
-void setEntries(Form1 &f, const QList<Entry> &entries)
+void setEntries(Launcher &l, const QList<Entry> &entries)
 {
-    f.tables.Hotkey.clear();
-    f.tables.Keyword.clear();
-    f.tables.Action.clear();
+    EntryTables &t = l.store().tables;
+    t.Hotkey.clear();
+    t.Keyword.clear();
+    t.Action.clear();
     for (const Entry &e : entries) {
-        f.tables.Hotkey << QString();
-        f.tables.Keyword << e.keyword;
-        f.tables.Action << e.action;
+        t.Hotkey << QString();
+        t.Keyword << e.keyword;
+        t.Action << e.action;
     }
-    f.s = QString::number(entries.size());
+    t.s = QString::number(entries.size());
 }
 
 } // namespace
@@ -232,7 +233,8 @@ private:
     bool openFromOther();
 
     fake::FakePlatform *m_fp = nullptr;
-    Form1 *m_f = nullptr;
+    QTemporaryDir m_dir;
+    Launcher *m_f = nullptr;
 };
 
 void TstPromptFocus::init()
@@ -241,7 +243,7 @@ void TstPromptFocus::init()
     // The real window system's focus: that is what these tests are about.
     m_fp->windowFocus = nullptr;
     m_fp->bundle.windowFocus = platform::createWindowFocus();
-    m_f = new Form1(std::move(m_fp->bundle));
+    m_f = new Launcher(std::move(m_fp->bundle), m_dir.path());
     setEntries(*m_f, {{"notes", "/usr/bin/notes"}, {"web", "https://example.org"}});
 }
 

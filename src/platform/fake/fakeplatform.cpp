@@ -1,5 +1,7 @@
 #include "platform/fake/fakeplatform.h"
 
+#include "platform/ini/fileprofile.h"
+
 #include <QApplication>
 
 namespace fake {
@@ -72,23 +74,23 @@ QStringList RecordingShell::log() const
     return out;
 }
 
-bool FakeNotifyIcon::Shell_NotifyIconA(int message, const platform::NotifyIconData &data)
+void FakeTrayIcon::show(const QIcon &i, const QString &tip)
 {
-    messages.append(message);
-    lastData = data;
-    if (message == platform::NimAdd)
-        shown = true;
-    else if (message == platform::NimDelete)
-        shown = false;
-    return tray;
+    ++shows;
+    shown = true;
+    icon = i;
+    toolTip = tip;
 }
 
-int ScriptedDialogs::messageBox(QWidget *, const QString &text, int style, const QString &caption)
+bool ScriptedDialogs::ask(QWidget *, const QString &text)
 {
-    messages.append({text, style, caption.isEmpty() ? platform::applicationTitle() : caption});
-    if (!answers.isEmpty())
-        return answers.dequeue();
-    return (style & 0xF) == platform::MbYesNo ? platform::IdYes : platform::IdOk;
+    messages.append({Message::Question, text});
+    return answers.isEmpty() || answers.dequeue();
+}
+
+void ScriptedDialogs::tell(QWidget *, const QString &text, platform::Severity severity)
+{
+    messages.append({severity == platform::Severity::Error ? Message::Error : Message::Plain, text});
 }
 
 QString ScriptedDialogs::openFileName(QWidget *)
@@ -97,10 +99,15 @@ QString ScriptedDialogs::openFileName(QWidget *)
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
 }
 
-bool RecordingHelpViewer::WinHelpA(QWidget *, const QString &path, unsigned command,
-                                   const QString &data)
+bool RecordingHelpViewer::showContents(QWidget *, const QString &path)
 {
-    calls.append({path, command, data});
+    calls.append({Call::Contents, path});
+    return true;
+}
+
+bool RecordingHelpViewer::showIndex(QWidget *, const QString &path)
+{
+    calls.append({Call::Index, path});
     return true;
 }
 
@@ -122,17 +129,17 @@ bool ScriptedWindowFocus::programActive() const
 }
 
 FakePlatform::FakePlatform()
-    : keyboard(new ScriptedKeyboard), shell(new RecordingShell), notifyIcon(new FakeNotifyIcon),
+    : keyboard(new ScriptedKeyboard), shell(new RecordingShell), trayIcon(new FakeTrayIcon),
       dialogs(new ScriptedDialogs), helpViewer(new RecordingHelpViewer),
       windowFocus(new ScriptedWindowFocus)
 {
     bundle.keyboard.reset(keyboard);
     bundle.shell.reset(shell);
-    bundle.notifyIcon.reset(notifyIcon);
+    bundle.trayIcon.reset(trayIcon);
     bundle.dialogs.reset(dialogs);
     bundle.helpViewer.reset(helpViewer);
     bundle.windowFocus.reset(windowFocus);
-    bundle.profile = platform::createFileProfile();
+    bundle.profile = std::make_unique<platform::FileProfile>();
 }
 
 } // namespace fake

@@ -6,12 +6,13 @@
 #include "platform/dialogs.h"
 #include "platform/helpviewer.h"
 #include "platform/keyboard.h"
-#include "platform/notifyicon.h"
 #include "platform/platformbundle.h"
 #include "platform/profile.h"
 #include "platform/shell.h"
+#include "platform/trayicon.h"
 #include "platform/windowfocus.h"
 
+#include <QIcon>
 #include <QList>
 #include <QQueue>
 #include <QString>
@@ -66,44 +67,40 @@ public:
     QStringList log() const;
 };
 
-/// Records the icon's add and delete messages; the test fires events through onEvent.
-class FakeNotifyIcon : public platform::NotifyIcon
+/// An icon whose tray the test scripts; the test fires activations through activated().
+class FakeTrayIcon : public platform::TrayIcon
 {
+    Q_OBJECT
 public:
-    bool Shell_NotifyIconA(int message, const platform::NotifyIconData &data) override;
+    void show(const QIcon &icon, const QString &toolTip) override;
+    void hide() override { shown = false; }
     bool trayAvailable() const override { return tray; }
     void setContextMenu(QMenu *menu) override { contextMenu = menu; }
 
     bool tray = true;
     bool shown = false;
-    QList<int> messages;
-    platform::NotifyIconData lastData;
+    int shows = 0;
+    QIcon icon;
+    QString toolTip;
     QMenu *contextMenu = nullptr;
-    /// Delivers an event code as the desktop would.
-    void fire(int code)
-    {
-        if (onEvent)
-            onEvent(code);
-    }
 };
 
 /// Answers message boxes and file dialogs from queues, and records what was shown.
 class ScriptedDialogs : public platform::Dialogs
 {
 public:
-    int messageBox(QWidget *parent, const QString &text, int style,
-                   const QString &caption) override;
+    bool ask(QWidget *parent, const QString &text) override;
+    void tell(QWidget *parent, const QString &text, platform::Severity severity) override;
     QString openFileName(QWidget *parent) override;
 
     struct Message
     {
+        enum Kind { Question, Plain, Error } kind;
         QString text;
-        int style;
-        QString caption;
     };
     QList<Message> messages;
-    QQueue<int> answers;           ///< next result; empty: IdOk, or IdYes for MbYesNo
-    QQueue<QString> fileAnswers;   ///< next file name; empty: cancelled ("")
+    QQueue<bool> answers;        ///< next answer to a question; empty: Yes
+    QQueue<QString> fileAnswers; ///< next file name; empty: cancelled ("")
     int fileDialogCalls = 0;
 };
 
@@ -111,13 +108,12 @@ public:
 class RecordingHelpViewer : public platform::HelpViewer
 {
 public:
-    bool WinHelpA(QWidget *owner, const QString &path, unsigned command,
-                  const QString &data) override;
+    bool showContents(QWidget *owner, const QString &path) override;
+    bool showIndex(QWidget *owner, const QString &path) override;
     struct Call
     {
+        enum Kind { Contents, Index } kind;
         QString path;
-        unsigned command;
-        QString data;
     };
     QList<Call> calls;
 };
@@ -143,7 +139,7 @@ struct FakePlatform
 {
     ScriptedKeyboard *keyboard;
     RecordingShell *shell;
-    FakeNotifyIcon *notifyIcon;
+    FakeTrayIcon *trayIcon;
     ScriptedDialogs *dialogs;
     RecordingHelpViewer *helpViewer;
     ScriptedWindowFocus *windowFocus;

@@ -1,6 +1,6 @@
 #include "platform/helpviewer.h"
 #include "platform/qt/helpviewerwindow.h"
-#include "platform/backends.h"
+#include "platform/factory/backends.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -15,11 +15,15 @@ class QtHelpViewer : public HelpViewer
 public:
     ~QtHelpViewer() override { delete m_window.data(); }
 
-    bool WinHelpA(QWidget *owner, const QString &path, unsigned command,
-                  const QString &data) override
+    bool showContents(QWidget *owner, const QString &path) override
     {
-        if (command != HelpFinder && command != HelpPartialKey)
-            return false;
+        return open(owner, path, false);
+    }
+    bool showIndex(QWidget *owner, const QString &path) override { return open(owner, path, true); }
+
+private:
+    bool open(QWidget *owner, const QString &path, bool index)
+    {
 
         const bool created = !m_window;
         if (created)
@@ -28,10 +32,10 @@ public:
 
         const bool ok = w->load(path);
         if (ok) {
-            if (command == HelpFinder)
+            if (!index)
                 w->showContents();
             else
-                w->showIndex(data);
+                w->showIndex(QString());
         }
         if (created)
             placeNear(w, owner);
@@ -43,7 +47,6 @@ public:
         return ok;
     }
 
-private:
     // The owner may be hidden (the main window lives in the tray); the viewer then goes to
     // the middle of the screen the owner belongs to.
     static void placeNear(QWidget *w, QWidget *owner)

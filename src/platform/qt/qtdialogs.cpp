@@ -1,7 +1,7 @@
-#include "platform/backends.h"
+#include "platform/qt/qtbackends.h"
 
-#include "ui/programicon.h"
 #include "platform/dialogs.h"
+#include "ui/programicon.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
@@ -15,43 +15,50 @@ namespace {
 class QtDialogs : public Dialogs
 {
 public:
-    int messageBox(QWidget *parent, const QString &text, int style, const QString &caption) override
+    bool ask(QWidget *parent, const QString &text) override
+    {
+        QMessageBox box(parent);
+        prepare(box, text, QMessageBox::NoIcon);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
+
+    void tell(QWidget *parent, const QString &text, Severity severity) override
+    {
+        QMessageBox box(parent);
+        prepare(box, text, severity == Severity::Error ? QMessageBox::Critical : QMessageBox::NoIcon);
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+    }
+
+    QString openFileName(QWidget *parent) override { return QFileDialog::getOpenFileName(parent); }
+
+private:
+    static void prepare(QMessageBox &box, const QString &text, QMessageBox::Icon icon)
     {
         // Also for the session log: a program started at login has nobody watching its boxes.
         std::fprintf(stderr, "dudud-adadadiz: %s\n", text.toLocal8Bit().constData());
         std::fflush(stderr);
-        QMessageBox box(parent);
         box.setObjectName(QStringLiteral("messageBox"));
         box.setWindowIcon(ui::programIcon());
-        box.setWindowTitle(caption.isEmpty() ? applicationTitle() : caption);
+        box.setWindowTitle(applicationTitle());
         box.setText(text);
-        box.setIcon((style & MbIconStop) ? QMessageBox::Critical : QMessageBox::NoIcon);
-        if ((style & 0xF) == MbYesNo) {
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            box.setDefaultButton(QMessageBox::Yes);
-            box.setEscapeButton(QMessageBox::No);
-        } else {
-            box.setStandardButtons(QMessageBox::Ok);
-            box.setDefaultButton(QMessageBox::Ok);
-        }
+        box.setIcon(icon);
         // Wide enough for the window manager to show the whole caption on the title bar.
         if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
             const int title = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 140;
             grid->addItem(new QSpacerItem(title, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
                           grid->rowCount(), 0, 1, grid->columnCount());
         }
-        const int r = box.exec();
-        if ((style & 0xF) == MbYesNo)
-            return r == QMessageBox::Yes ? IdYes : IdNo;
-        return IdOk;
     }
-
-    QString openFileName(QWidget *parent) override { return QFileDialog::getOpenFileName(parent); }
 };
 
 } // namespace
 
-std::unique_ptr<Dialogs> createDialogs()
+std::unique_ptr<Dialogs> makeQtDialogs()
 {
     return std::make_unique<QtDialogs>();
 }

@@ -1,4 +1,4 @@
-#include "platform/backends.h"
+#include "platform/qt/qtbackends.h"
 #include "platform/windowfocus.h"
 #include "platform/x11/x11focuslink.h"
 
@@ -126,7 +126,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<WindowFocus> createWindowFocus()
+std::unique_ptr<WindowFocus> makeQtWindowFocus()
 {
     return std::make_unique<QtWindowFocus>();
 }

@@ -1,25 +1,25 @@
 #include "platform/qt/trayeventtranslator.h"
 
-#include "platform/notifyevents.h"
+using platform::TrayActivation;
 
-int TrayEventTranslator::translate(Activation a, qint64 nowMs)
+std::optional<TrayActivation> TrayEventTranslator::translate(Activation a, qint64 nowMs)
 {
     switch (a) {
     case Activation::Trigger:
         if (m_host == Host::StatusNotifier && m_lastTrigger >= 0 &&
             nowMs - m_lastTrigger <= m_interval) {
             m_lastTrigger = -1;
-            return platform::WmLButtonDblClk;
+            return TrayActivation::DoubleClick;
         }
         m_lastTrigger = nowMs;
-        return platform::WmLButtonUp;
+        return TrayActivation::Click;
     case Activation::DoubleClick:
         m_lastTrigger = -1;
-        return platform::WmLButtonDblClk;
+        return TrayActivation::DoubleClick;
     case Activation::Context:
-        return platform::WmRButtonUp;
+        return TrayActivation::ContextMenu;
     case Activation::Middle:
-        return platform::WmMButtonUp;
+        break;
     }
-    return 0;
+    return std::nullopt;
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "platform/trayicon.h"
+
 #include <QtGlobal>
 
-/// Turns the tray host's activations into the icon's event codes.
+#include <optional>
+
+/// Turns the tray host's activations into what the user did with the icon.
 ///
 /// An XEmbed tray reports a click as a trigger and a double-click as a trigger followed by a
 /// double-click. A StatusNotifierItem host never reports a double-click, only two triggers:
@@ -29,8 +33,8 @@ public:
     }
     Host host() const { return m_host; }
 
-    /// The event code for an activation at @p nowMs, or 0 for none.
-    int translate(Activation a, qint64 nowMs);
+    /// What an activation at @p nowMs means, or nothing for one the program does not use.
+    std::optional<platform::TrayActivation> translate(Activation a, qint64 nowMs);
 
 private:
     Host m_host;

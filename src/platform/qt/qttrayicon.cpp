@@ -1,6 +1,6 @@
-#include "platform/backends.h"
-#include "platform/notifyicon.h"
+#include "platform/qt/qtbackends.h"
 #include "platform/qt/trayeventtranslator.h"
+#include "platform/trayicon.h"
 #include "platform/x11/x11trayprobe.h"
 
 #include <QApplication>
@@ -43,11 +43,11 @@ bool statusNotifierHostPresent()
 /// once a tray of either kind is present, and until then the desktop is watched for one: the
 /// root window for an XEmbed tray, the bus for a StatusNotifierItem host. Nothing is polled,
 /// so a program waiting for a tray sleeps until one comes.
-class QtNotifyIcon : public QObject, public NotifyIcon
+class QtTrayIcon : public TrayIcon
 {
     Q_OBJECT
 public:
-    QtNotifyIcon()
+    QtTrayIcon()
     {
         if (QGuiApplication::platformName() == QLatin1String("xcb")) {
             m_xembed = std::make_unique<X11TrayProbe>();
@@ -57,33 +57,31 @@ public:
                 // Left on for good: what the root window reports is read as it comes, and
                 // nothing piles up unread on the connection.
                 connect(m_trayEvents, &QSocketNotifier::activated, this,
-                        &QtNotifyIcon::readTrayEvents);
+                        &QtTrayIcon::readTrayEvents);
             }
         }
     }
 
-    bool Shell_NotifyIconA(int message, const NotifyIconData &data) override
+    void show(const QIcon &icon, const QString &toolTip) override
     {
-        if (message == NimAdd) {
-            m_data = data;
-            m_wanted = true;
-            tryCreate();
-            if (!m_icon) {
-                watchDBus();
-                if (m_trayEvents)
-                    readTrayEvents();
-            }
-            return m_icon != nullptr;
+        m_iconImage = icon;
+        m_toolTip = toolTip;
+        m_wanted = true;
+        tryCreate();
+        if (!m_icon) {
+            watchDBus();
+            if (m_trayEvents)
+                readTrayEvents();
         }
-        if (message == NimDelete) {
-            m_wanted = false;
-            if (m_icon) {
-                m_icon->hide();
-                delete m_icon;
-            }
-            return true;
+    }
+
+    void hide() override
+    {
+        m_wanted = false;
+        if (m_icon) {
+            m_icon->hide();
+            delete m_icon;
         }
-        return false;
     }
 
     bool trayAvailable() const override
@@ -119,7 +117,7 @@ private:
                                                 QDBusServiceWatcher::WatchForRegistration, this);
         connect(m_dbusWatcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
             // The host registers with the watcher just after the watcher appears.
-            QTimer::singleShot(200, this, &QtNotifyIcon::tryCreate);
+            QTimer::singleShot(200, this, &QtTrayIcon::tryCreate);
         });
         // A host that registers with a watcher already running.
         bus.connect(QString::fromLatin1(watcherService), QStringLiteral("/StatusNotifierWatcher"),
@@ -138,25 +136,25 @@ private slots:
         m_translator = TrayEventTranslator(sni ? TrayEventTranslator::Host::StatusNotifier
                                                : TrayEventTranslator::Host::XEmbed,
                                            QApplication::doubleClickInterval());
-        m_icon = new QSystemTrayIcon(m_data.hIcon, this);
+        m_icon = new QSystemTrayIcon(m_iconImage, this);
         m_icon->setObjectName(QStringLiteral("notifyIcon"));
-        m_icon->setToolTip(m_data.szTip);
+        m_icon->setToolTip(m_toolTip);
         // A StatusNotifierItem host draws the exported menu itself; an XEmbed tray reports
         // the right click and the program pops the menu up.
         if (sni && m_menu)
             m_icon->setContextMenu(m_menu);
-        connect(m_icon, &QSystemTrayIcon::activated, this, &QtNotifyIcon::activated);
+        connect(m_icon, &QSystemTrayIcon::activated, this, &QtTrayIcon::onActivated);
         m_icon->show();
         // The embedded icon window is named by the tip too, so that a tray that lists its
         // icons by name (and assistive tools) shows "Dudud Adadadiz" and not the binary's name.
         for (QWidget *w : QApplication::topLevelWidgets()) {
             if (w->inherits("QSystemTrayIconSys"))
-                w->setWindowTitle(m_data.szTip);
+                w->setWindowTitle(m_toolTip);
         }
     }
 
 private:
-    void activated(QSystemTrayIcon::ActivationReason reason)
+    void onActivated(QSystemTrayIcon::ActivationReason reason)
     {
         using A = TrayEventTranslator::Activation;
         A a;
@@ -178,12 +176,12 @@ private:
         default:
             return;
         }
-        const int code = m_translator.translate(a, m_clock.isValid() ? m_clock.elapsed() : 0);
-        if (code && onEvent)
-            onEvent(code);
+        if (const auto what = m_translator.translate(a, m_clock.elapsed()))
+            emit activated(*what);
     }
 
-    NotifyIconData m_data;
+    QIcon m_iconImage;
+    QString m_toolTip;
     bool m_wanted = false;
     QPointer<QSystemTrayIcon> m_icon;
     QPointer<QMenu> m_menu;
@@ -200,11 +198,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<NotifyIcon> createNotifyIcon()
+std::unique_ptr<TrayIcon> makeQtTrayIcon()
 {
-    return std::make_unique<QtNotifyIcon>();
+    return std::make_unique<QtTrayIcon>();
 }
 
 } // namespace platform
 
-#include "qtnotifyicon.moc"
+#include "qttrayicon.moc"

@@ -1,4 +1,4 @@
-#include "launch/startup/singleinstance.h"
+#include "app/singleinstance.h"
 
 #include "platform/localchannel.h"
 #include "platform/process.h"

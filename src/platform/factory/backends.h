@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+
+namespace platform {
+class Dialogs;
+class KeyboardDevice;
+class Shell;
+class TrayIcon;
+class WindowFocus;
+
+/// The real backends of the platform services, chosen for the running session; main.cpp
+/// builds the program's bundle from them.
+
+/// The keyboard source for this session (chooseKeyboardBackend with the real probes). On a
+/// Wayland session without any source, or with DUDUD_KEYBOARD naming none, the device fails
+/// to acquire with a message that says why and what to do.
+std::unique_ptr<KeyboardDevice> createKeyboardDevice();
+std::unique_ptr<Shell> createShell();
+std::unique_ptr<TrayIcon> createTrayIcon();
+std::unique_ptr<Dialogs> createDialogs();
+std::unique_ptr<WindowFocus> createWindowFocus();
+class HelpViewer;
+std::unique_ptr<HelpViewer> createHelpViewer();
+} // namespace platform

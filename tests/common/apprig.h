@@ -1,0 +1,47 @@
+#pragma once
+
+// The launcher with fake platform services, over a program folder of its own.
+
+#include "app/launcher.h"
+#include "mainwindow/form1.h"
+#include "platform/fake/fakeplatform.h"
+
+#include <QFile>
+#include <QTest>
+#include <QTemporaryDir>
+
+#include <memory>
+
+struct AppRig
+{
+    QTemporaryDir dir;
+    /// Its pointers stay the test's to use once the bundle went to the launcher.
+    fake::FakePlatform fp;
+    std::unique_ptr<Launcher> launcher;
+    int ended = 0;
+
+    /// @p ini, unless null, is written as the entry file first; @p profile, when given,
+    /// replaces the file-backed profile.
+    explicit AppRig(const QByteArray &ini = QByteArray(),
+                    std::unique_ptr<platform::Profile> profile = nullptr)
+    {
+        if (!ini.isNull())
+            write(ini);
+        if (profile)
+            fp.bundle.profile = std::move(profile);
+        launcher = std::make_unique<Launcher>(std::move(fp.bundle), dir.path());
+        QObject::connect(launcher.get(), &Launcher::ended, [this] { ++ended; });
+    }
+
+    void write(const QByteArray &ini)
+    {
+        QFile f(dir.filePath(QStringLiteral("DAzad.ini")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(ini);
+    }
+
+    EntryStore &store() { return launcher->store(); }
+    EntryTables &tables() { return launcher->store().tables; }
+    /// The main window, made hidden when first asked for.
+    Form1 &form() { return launcher->mainWindow(); }
+};
