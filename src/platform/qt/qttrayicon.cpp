@@ -137,7 +137,7 @@ private slots:
                                                : TrayEventTranslator::Host::XEmbed,
                                            QApplication::doubleClickInterval());
         m_icon = new QSystemTrayIcon(m_iconImage, this);
-        m_icon->setObjectName(QStringLiteral("notifyIcon"));
+        m_icon->setObjectName(QStringLiteral("trayIcon"));
         m_icon->setToolTip(m_toolTip);
         // A StatusNotifierItem host draws the exported menu itself; an XEmbed tray reports
         // the right click and the program pops the menu up.
