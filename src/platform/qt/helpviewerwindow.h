@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/help/helpfile.h"
+#include "help/format/helpfile.h"
 
 #include <QWidget>
 
