@@ -1,3 +1,4 @@
+#include "help/helpviewer.h"
 #include "launch/commandline.h"
 #include "launch/startup/singleinstance.h"
 #include "mainwindow/form1.h"
@@ -44,7 +45,7 @@ int main(int argc, char *argv[])
     bundle.shell = platform::createShell();
     bundle.notifyIcon = platform::createNotifyIcon();
     bundle.dialogs = platform::createDialogs();
-    bundle.helpViewer = platform::createHelpViewer();
+    bundle.helpViewer = help::createHelpViewer();
     bundle.windowFocus = platform::createWindowFocus();
     bundle.profile = platform::createFileProfile();
 

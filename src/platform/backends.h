@@ -5,7 +5,6 @@
 namespace platform {
 class Dialogs;
 class NotifyIcon;
-class HelpViewer;
 class Shell;
 class WindowFocus;
 
@@ -13,7 +12,6 @@ class WindowFocus;
 /// The keyboard device and the profile are made by platform/keyboard.h and platform/profile.h.
 std::unique_ptr<Dialogs> createDialogs();
 std::unique_ptr<NotifyIcon> createNotifyIcon();
-std::unique_ptr<HelpViewer> createHelpViewer();
 std::unique_ptr<Shell> createShell();
 std::unique_ptr<WindowFocus> createWindowFocus();
 } // namespace platform

@@ -1,9 +1,9 @@
 #include "entries/ini.h"
+#include "help/helpviewer.h"
+#include "help/helpviewerwindow.h"
 #include "mainwindow/form1.h"
-#include "platform/backends.h"
 #include "platform/fake/fakeplatform.h"
 #include "platform/helpviewer.h"
-#include "platform/qt/helpviewerwindow.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -14,7 +14,7 @@
 #include <QTextBrowser>
 #include <QtTest>
 
-using platform::HelpViewerWindow;
+using help::HelpViewerWindow;
 
 namespace {
 
@@ -89,7 +89,7 @@ void TstHelpViewer::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_path = m_dir->filePath(QStringLiteral("lhelp.hlp"));
     QVERIFY(writeFile(m_path, sampleHelp));
-    m_viewer = platform::createHelpViewer();
+    m_viewer = help::createHelpViewer();
 }
 
 void TstHelpViewer::cleanup()

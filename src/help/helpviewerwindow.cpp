@@ -1,4 +1,4 @@
-#include "platform/qt/helpviewerwindow.h"
+#include "help/helpviewerwindow.h"
 
 #include "ui/programicon.h"
 
@@ -18,7 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-namespace platform {
+namespace help {
 
 HelpViewerWindow::HelpViewerWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
@@ -271,4 +271,4 @@ void HelpViewerWindow::showError(const QString &path, const QString &why)
         resize(560, qMax(150, m_errorText->heightForWidth(540) + 90));
 }
 
-} // namespace platform
+} // namespace help

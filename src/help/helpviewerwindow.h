@@ -14,7 +14,7 @@ class QStackedWidget;
 class QTabWidget;
 class QTextBrowser;
 
-namespace platform {
+namespace help {
 
 /// The help viewer's window: a "Contents" tab with every topic and an "Index" tab with the
 /// keywords and a search field, beside the text of the topic shown. A file that cannot be
@@ -78,4 +78,4 @@ private:
     int m_current = -1;
 };
 
-} // namespace platform
+} // namespace help

@@ -1,24 +1,25 @@
+#include "help/helpviewer.h"
+
+#include "help/helpviewerwindow.h"
 #include "platform/helpviewer.h"
-#include "platform/qt/helpviewerwindow.h"
-#include "platform/backends.h"
 
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
 
-namespace platform {
+namespace help {
 namespace {
 
 /// Keeps at most one viewer window; it lives until the user closes it.
-class QtHelpViewer : public HelpViewer
+class WindowHelpViewer : public platform::HelpViewer
 {
 public:
-    ~QtHelpViewer() override { delete m_window.data(); }
+    ~WindowHelpViewer() override { delete m_window.data(); }
 
     bool WinHelpA(QWidget *owner, const QString &path, unsigned command,
                   const QString &data) override
     {
-        if (command != HelpFinder && command != HelpPartialKey)
+        if (command != platform::HelpFinder && command != platform::HelpPartialKey)
             return false;
 
         const bool created = !m_window;
@@ -28,7 +29,7 @@ public:
 
         const bool ok = w->load(path);
         if (ok) {
-            if (command == HelpFinder)
+            if (command == platform::HelpFinder)
                 w->showContents();
             else
                 w->showIndex(data);
@@ -62,9 +63,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<HelpViewer> createHelpViewer()
+std::unique_ptr<platform::HelpViewer> createHelpViewer()
 {
-    return std::make_unique<QtHelpViewer>();
+    return std::make_unique<WindowHelpViewer>();
 }
 
-} // namespace platform
+} // namespace help
