@@ -16,12 +16,19 @@ class WindowHelpViewer : public platform::HelpViewer
 public:
     ~WindowHelpViewer() override { delete m_window.data(); }
 
-    bool WinHelpA(QWidget *owner, const QString &path, unsigned command,
-                  const QString &data) override
+    bool showContents(QWidget *owner, const QString &path) override
     {
-        if (command != platform::HelpFinder && command != platform::HelpPartialKey)
-            return false;
+        return show(owner, path, HelpViewerWindow::ContentsPage);
+    }
 
+    bool showIndex(QWidget *owner, const QString &path) override
+    {
+        return show(owner, path, HelpViewerWindow::IndexPage);
+    }
+
+private:
+    bool show(QWidget *owner, const QString &path, HelpViewerWindow::Page page)
+    {
         const bool created = !m_window;
         if (created)
             m_window = new HelpViewerWindow;
@@ -29,10 +36,10 @@ public:
 
         const bool ok = w->load(path);
         if (ok) {
-            if (command == platform::HelpFinder)
+            if (page == HelpViewerWindow::ContentsPage)
                 w->showContents();
             else
-                w->showIndex(data);
+                w->showIndex();
         }
         if (created)
             placeNear(w, owner);
@@ -44,7 +51,6 @@ public:
         return ok;
     }
 
-private:
     // The owner may be hidden (the main window lives in the tray); the viewer then goes to
     // the middle of the screen the owner belongs to.
     static void placeNear(QWidget *w, QWidget *owner)

@@ -245,13 +245,13 @@ void HelpViewerWindow::showContents()
     m_topicList->setFocus(Qt::OtherFocusReason);
 }
 
-void HelpViewerWindow::showIndex(const QString &keyword)
+void HelpViewerWindow::showIndex()
 {
     if (m_pages->currentIndex() != 0)
         return;
     m_tabs->setCurrentIndex(IndexPage);
-    m_search->setText(keyword);
-    fillIndex(keyword); // also when the text did not change, so the first match is current
+    m_search->clear();
+    fillIndex(QString()); // also when the field was empty, so the first keyword is current
     m_search->setFocus(Qt::OtherFocusReason);
 }
 

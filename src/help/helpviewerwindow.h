@@ -36,8 +36,8 @@ public:
     bool load(const QString &path);
     /// Shows the topics list.
     void showContents();
-    /// Shows the index with @p keyword in the search field.
-    void showIndex(const QString &keyword);
+    /// Shows the index with an empty search field.
+    void showIndex();
 
     /// The topic shown, or -1.
     int currentTopic() const { return m_current; }

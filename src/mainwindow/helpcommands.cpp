@@ -16,12 +16,12 @@ QString helpFilePath()
 
 void Form1::contents_Click()
 {
-    helpViewer().WinHelpA(this, helpFilePath(), platform::HelpFinder, QString());
+    helpViewer().showContents(this, helpFilePath());
 }
 
 void Form1::index_Click()
 {
-    helpViewer().WinHelpA(this, helpFilePath(), platform::HelpPartialKey, QString());
+    helpViewer().showIndex(this, helpFilePath());
 }
 
 void Form1::About_Click()

@@ -6,21 +6,19 @@ class QWidget;
 
 namespace platform {
 
-/// Help viewer commands.
-enum HelpCommand : unsigned {
-    HelpFinder = 11,      ///< the topics window: list of topics, selected topic's text
-    HelpPartialKey = 261, ///< the index, with @p data as the start of the keyword
-};
-
-/// Shows a help file. One viewer window at a time; called again, it is brought forward.
+/// Shows a help file. One viewer window at a time: called again, for either view, the same
+/// window is brought forward and switched to it. The viewer owns its window; @p owner only
+/// tells it where to appear and may be hidden or null.
 class HelpViewer
 {
 public:
     virtual ~HelpViewer() = default;
-    /// Opens @p path with @p command. A missing or damaged file gives the viewer's own
-    /// message naming the file. Returns false when the file could not be shown.
-    virtual bool WinHelpA(QWidget *owner, const QString &path, unsigned command,
-                          const QString &data) = 0;
+    /// Shows @p path's topics: the list of topics beside the selected topic's text.
+    /// A missing or damaged file gives the viewer's own message naming the file instead.
+    /// Returns false when the file could not be shown.
+    virtual bool showContents(QWidget *owner, const QString &path) = 0;
+    /// Shows @p path's keyword index with an empty search field; errors as showContents().
+    virtual bool showIndex(QWidget *owner, const QString &path) = 0;
 };
 
 } // namespace platform

@@ -97,10 +97,15 @@ QString ScriptedDialogs::openFileName(QWidget *)
     return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
 }
 
-bool RecordingHelpViewer::WinHelpA(QWidget *, const QString &path, unsigned command,
-                                   const QString &data)
+bool RecordingHelpViewer::showContents(QWidget *, const QString &path)
 {
-    calls.append({path, command, data});
+    calls.append({Contents, path});
+    return true;
+}
+
+bool RecordingHelpViewer::showIndex(QWidget *, const QString &path)
+{
+    calls.append({Index, path});
     return true;
 }
 

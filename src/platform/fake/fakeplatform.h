@@ -107,17 +107,21 @@ public:
     int fileDialogCalls = 0;
 };
 
-/// Records help requests.
+/// Records help requests and answers that the file was shown.
 class RecordingHelpViewer : public platform::HelpViewer
 {
 public:
-    bool WinHelpA(QWidget *owner, const QString &path, unsigned command,
-                  const QString &data) override;
+    bool showContents(QWidget *owner, const QString &path) override;
+    bool showIndex(QWidget *owner, const QString &path) override;
+    enum View
+    {
+        Contents,
+        Index
+    };
     struct Call
     {
+        View view;
         QString path;
-        unsigned command;
-        QString data;
     };
     QList<Call> calls;
 };
