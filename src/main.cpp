@@ -1,5 +1,6 @@
 #include "app/launcher.h"
 #include "app/singleinstance.h"
+#include "help/helpviewer.h"
 #include "launch/commandline.h"
 #include "platform/dialogs.h"
 #include "platform/factory/backends.h"
@@ -44,7 +45,7 @@ int main(int argc, char *argv[])
     bundle.shell = platform::createShell();
     bundle.trayIcon = platform::createTrayIcon();
     bundle.dialogs = platform::createDialogs();
-    bundle.helpViewer = platform::createHelpViewer();
+    bundle.helpViewer = help::createHelpViewer();
     bundle.windowFocus = platform::createWindowFocus();
     bundle.profile = std::make_unique<platform::FileProfile>();
 

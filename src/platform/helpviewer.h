@@ -6,16 +6,18 @@ class QWidget;
 
 namespace platform {
 
-/// Shows a help file. One viewer window at a time; called again, it is brought forward.
-/// A missing or damaged file gives the viewer's own message naming the file.
+/// Shows a help file. One viewer window at a time: called again, for either view, the same
+/// window is brought forward and switched to it. The viewer owns its window; @p owner only
+/// tells it where to appear and may be hidden or null.
 class HelpViewer
 {
 public:
     virtual ~HelpViewer() = default;
-    /// The topics window: the list of topics and the selected topic's text. Returns false
-    /// when the file could not be shown.
+    /// Shows @p path's topics: the list of topics beside the selected topic's text.
+    /// A missing or damaged file gives the viewer's own message naming the file instead.
+    /// Returns false when the file could not be shown.
     virtual bool showContents(QWidget *owner, const QString &path) = 0;
-    /// The index of keywords. Returns false when the file could not be shown.
+    /// Shows @p path's keyword index with an empty search field; errors as showContents().
     virtual bool showIndex(QWidget *owner, const QString &path) = 0;
 };
 

@@ -1,4 +1,4 @@
-#include "platform/help/helpfile.h"
+#include "help/format/helpfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,7 @@
-#include "entries/ini.h"
-#include "mainwindow/form1.h"
-#include "platform/factory/backends.h"
 #include "apprig.h"
+#include "help/helpviewer.h"
+#include "help/helpviewerwindow.h"
 #include "platform/helpviewer.h"
-#include "platform/qt/helpviewerwindow.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -14,7 +12,7 @@
 #include <QTextBrowser>
 #include <QtTest>
 
-using platform::HelpViewerWindow;
+using help::HelpViewerWindow;
 
 namespace {
 
@@ -72,12 +70,12 @@ private slots:
     void brokenFileNamesTheFile_data();
     void brokenFileNamesTheFile();
     void repairedFileIsShownOnTheNextCall();
-    void unknownCommandShowsNothing();
 
     void helpCommandsUseTheProgramFolder();
 
 private:
-    HelpViewerWindow *open(unsigned command, const QString &data = QString());
+    bool show(HelpViewerWindow::Page page);
+    HelpViewerWindow *open(HelpViewerWindow::Page page);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<platform::HelpViewer> m_viewer;
@@ -89,7 +87,7 @@ void TstHelpViewer::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_path = m_dir->filePath(QStringLiteral("lhelp.hlp"));
     QVERIFY(writeFile(m_path, sampleHelp));
-    m_viewer = platform::createHelpViewer();
+    m_viewer = help::createHelpViewer();
 }
 
 void TstHelpViewer::cleanup()
@@ -99,17 +97,23 @@ void TstHelpViewer::cleanup()
     QVERIFY(viewers().isEmpty());
 }
 
-HelpViewerWindow *TstHelpViewer::open(unsigned command, const QString &data)
+bool TstHelpViewer::show(HelpViewerWindow::Page page)
 {
-    m_viewer->WinHelpA(nullptr, m_path, command, data);
+    return page == HelpViewerWindow::ContentsPage ? m_viewer->showContents(nullptr, m_path)
+                                                  : m_viewer->showIndex(nullptr, m_path);
+}
+
+HelpViewerWindow *TstHelpViewer::open(HelpViewerWindow::Page page)
+{
+    show(page);
     const QList<HelpViewerWindow *> v = viewers();
     return v.size() == 1 ? v.first() : nullptr;
 }
 
 void TstHelpViewer::topicsWindowListsEveryTopic()
 {
-    QVERIFY(m_viewer->WinHelpA(nullptr, m_path, platform::HelpFinder, QString()));
-    HelpViewerWindow *w = open(platform::HelpFinder);
+    QVERIFY(m_viewer->showContents(nullptr, m_path));
+    HelpViewerWindow *w = open(HelpViewerWindow::ContentsPage);
     QVERIFY(w);
     QVERIFY(w->isVisible());
     QCOMPARE(w->windowTitle(), QStringLiteral("Help for Dudud Adadadiz"));
@@ -150,8 +154,8 @@ void TstHelpViewer::indexNarrowsAndEnterOpens()
     QFETCH(QStringList, shown);
     QFETCH(int, opened);
 
-    QVERIFY(m_viewer->WinHelpA(nullptr, m_path, platform::HelpPartialKey, QString()));
-    HelpViewerWindow *w = open(platform::HelpPartialKey);
+    QVERIFY(m_viewer->showIndex(nullptr, m_path));
+    HelpViewerWindow *w = open(HelpViewerWindow::IndexPage);
     QVERIFY(w);
     QCOMPARE(w->findChild<QTabWidget *>("tabs")->currentIndex(), int(HelpViewerWindow::IndexPage));
     auto *search = w->findChild<QLineEdit *>("searchField");
@@ -169,7 +173,7 @@ void TstHelpViewer::indexNarrowsAndEnterOpens()
 
 void TstHelpViewer::arrowsInSearchFieldWalkTheList()
 {
-    HelpViewerWindow *w = open(platform::HelpPartialKey);
+    HelpViewerWindow *w = open(HelpViewerWindow::IndexPage);
     QVERIFY(w);
     auto *search = w->findChild<QLineEdit *>("searchField");
     auto *keywords = w->findChild<QListWidget *>("keywordList");
@@ -186,30 +190,33 @@ void TstHelpViewer::arrowsInSearchFieldWalkTheList()
 
 void TstHelpViewer::oneViewerAtATime()
 {
-    HelpViewerWindow *w = open(platform::HelpFinder);
+    HelpViewerWindow *w = open(HelpViewerWindow::ContentsPage);
     QVERIFY(w);
     w->findChild<QListWidget *>("topicList")->setCurrentRow(2);
 
-    // Called again for the index: the same window, switched to the index, keeping its topic,
-    // with the given text in the search field.
-    QVERIFY(m_viewer->WinHelpA(nullptr, m_path, platform::HelpPartialKey, QStringLiteral("ke")));
+    // Called again for the index: the same window, switched to the index, keeping its topic.
+    QVERIFY(m_viewer->showIndex(nullptr, m_path));
     QCOMPARE(viewers(), QList<HelpViewerWindow *>({w}));
     QCOMPARE(w->findChild<QTabWidget *>("tabs")->currentIndex(), int(HelpViewerWindow::IndexPage));
     QCOMPARE(w->currentTopic(), 2);
-    QCOMPARE(w->findChild<QLineEdit *>("searchField")->text(), QStringLiteral("ke"));
-    QCOMPARE(itemTexts(w->findChild<QListWidget *>("keywordList")), QStringList({"keypad"}));
-    QVERIFY(m_viewer->WinHelpA(nullptr, m_path, platform::HelpPartialKey, QString()));
-    QCOMPARE(w->findChild<QListWidget *>("keywordList")->count(), 8);
+    // What was typed before is gone when the index is asked for again.
+    auto *search = w->findChild<QLineEdit *>("searchField");
+    auto *keywords = w->findChild<QListWidget *>("keywordList");
+    QTest::keyClicks(search, QStringLiteral("ke"));
+    QCOMPARE(itemTexts(keywords), QStringList({"keypad"}));
+    QVERIFY(m_viewer->showIndex(nullptr, m_path));
+    QVERIFY(search->text().isEmpty());
+    QCOMPARE(keywords->count(), 8);
 
     // And back to the topics window.
-    QVERIFY(m_viewer->WinHelpA(nullptr, m_path, platform::HelpFinder, QString()));
+    QVERIFY(m_viewer->showContents(nullptr, m_path));
     QCOMPARE(viewers(), QList<HelpViewerWindow *>({w}));
     QCOMPARE(w->findChild<QTabWidget *>("tabs")->currentIndex(),
              int(HelpViewerWindow::ContentsPage));
 
     // A minimised viewer comes back.
     w->showMinimized();
-    QVERIFY(m_viewer->WinHelpA(nullptr, m_path, platform::HelpFinder, QString()));
+    QVERIFY(m_viewer->showContents(nullptr, m_path));
     QVERIFY(!w->isMinimized());
 
     // Closed, it is gone; the next call makes a new one.
@@ -217,12 +224,12 @@ void TstHelpViewer::oneViewerAtATime()
     w->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(old.isNull());
-    QVERIFY(open(platform::HelpFinder));
+    QVERIFY(open(HelpViewerWindow::ContentsPage));
 }
 
 void TstHelpViewer::keyboard()
 {
-    HelpViewerWindow *w = open(platform::HelpFinder);
+    HelpViewerWindow *w = open(HelpViewerWindow::ContentsPage);
     QVERIFY(w);
     QVERIFY(QTest::qWaitForWindowActive(w));
     auto *topics = w->findChild<QListWidget *>("topicList");
@@ -237,7 +244,7 @@ void TstHelpViewer::keyboard()
     QCOMPARE(QApplication::focusWidget(), topics);
 
     // Index: the search field has the focus, Tab goes to the list, then to the text.
-    QVERIFY(m_viewer->WinHelpA(nullptr, m_path, platform::HelpPartialKey, QString()));
+    QVERIFY(m_viewer->showIndex(nullptr, m_path));
     auto *search = w->findChild<QLineEdit *>("searchField");
     QCOMPARE(QApplication::focusWidget(), search);
     QTest::keyClick(search, Qt::Key_Tab);
@@ -254,7 +261,7 @@ void TstHelpViewer::keyboard()
 
 void TstHelpViewer::linksOpenTopics()
 {
-    HelpViewerWindow *w = open(platform::HelpFinder);
+    HelpViewerWindow *w = open(HelpViewerWindow::ContentsPage);
     QVERIFY(w);
     w->openTopic(1);
     auto *text = w->findChild<QTextBrowser *>("topicText");
@@ -268,24 +275,25 @@ void TstHelpViewer::brokenFileNamesTheFile_data()
 {
     QTest::addColumn<bool>("exists");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<unsigned>("command");
+    QTest::addColumn<int>("page");
     QTest::addColumn<QString>("why");
     QTest::newRow("missing, contents")
-        << false << QByteArray() << unsigned(platform::HelpFinder) << "does not exist";
+        << false << QByteArray() << int(HelpViewerWindow::ContentsPage) << "does not exist";
     QTest::newRow("missing, index")
-        << false << QByteArray() << unsigned(platform::HelpPartialKey) << "does not exist";
-    QTest::newRow("empty") << true << QByteArray() << unsigned(platform::HelpFinder) << "empty";
-    QTest::newRow("damaged") << true << QByteArray("= A\n= a\n") << unsigned(platform::HelpFinder)
-                             << "line 2";
+        << false << QByteArray() << int(HelpViewerWindow::IndexPage) << "does not exist";
+    QTest::newRow("empty") << true << QByteArray() << int(HelpViewerWindow::ContentsPage)
+                           << "empty";
+    QTest::newRow("damaged") << true << QByteArray("= A\n= a\n")
+                             << int(HelpViewerWindow::ContentsPage) << "line 2";
     QTest::newRow("binary") << true << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)
-                            << unsigned(platform::HelpPartialKey) << "binary";
+                            << int(HelpViewerWindow::IndexPage) << "binary";
 }
 
 void TstHelpViewer::brokenFileNamesTheFile()
 {
     QFETCH(bool, exists);
     QFETCH(QByteArray, bytes);
-    QFETCH(unsigned, command);
+    QFETCH(int, page);
     QFETCH(QString, why);
 
     if (exists)
@@ -293,7 +301,7 @@ void TstHelpViewer::brokenFileNamesTheFile()
     else
         QVERIFY(QFile::remove(m_path));
 
-    QVERIFY(!m_viewer->WinHelpA(nullptr, m_path, command, QString()));
+    QVERIFY(!show(HelpViewerWindow::Page(page)));
     const QList<HelpViewerWindow *> v = viewers();
     QCOMPARE(v.size(), 1);
     QVERIFY(v.first()->isVisible());
@@ -313,12 +321,12 @@ void TstHelpViewer::brokenFileNamesTheFile()
 void TstHelpViewer::repairedFileIsShownOnTheNextCall()
 {
     QVERIFY(QFile::remove(m_path));
-    QVERIFY(!m_viewer->WinHelpA(nullptr, m_path, platform::HelpFinder, QString()));
+    QVERIFY(!m_viewer->showContents(nullptr, m_path));
     HelpViewerWindow *w = viewers().value(0);
     QVERIFY(w && !w->errorText().isEmpty());
 
     QVERIFY(writeFile(m_path, sampleHelp));
-    QVERIFY(m_viewer->WinHelpA(nullptr, m_path, platform::HelpFinder, QString()));
+    QVERIFY(m_viewer->showContents(nullptr, m_path));
     QCOMPARE(viewers(), QList<HelpViewerWindow *>({w}));
     QVERIFY(w->errorText().isEmpty());
     QCOMPARE(w->findChild<QListWidget *>("topicList")->count(), 3);
@@ -327,15 +335,9 @@ void TstHelpViewer::repairedFileIsShownOnTheNextCall()
     // A changed file is read again, and the reader stays on the same topic.
     w->openTopic(2);
     QVERIFY(writeFile(m_path, QByteArray(sampleHelp) + "= Added\nkeywords: new\nNew.\n"));
-    QVERIFY(m_viewer->WinHelpA(nullptr, m_path, platform::HelpFinder, QString()));
+    QVERIFY(m_viewer->showContents(nullptr, m_path));
     QCOMPARE(w->findChild<QListWidget *>("topicList")->count(), 4);
     QCOMPARE(w->currentTopic(), 2);
-}
-
-void TstHelpViewer::unknownCommandShowsNothing()
-{
-    QVERIFY(!m_viewer->WinHelpA(nullptr, m_path, 2, QString()));
-    QVERIFY(viewers().isEmpty());
 }
 
 void TstHelpViewer::helpCommandsUseTheProgramFolder()

@@ -20,6 +20,4 @@ std::unique_ptr<Shell> createShell();
 std::unique_ptr<TrayIcon> createTrayIcon();
 std::unique_ptr<Dialogs> createDialogs();
 std::unique_ptr<WindowFocus> createWindowFocus();
-class HelpViewer;
-std::unique_ptr<HelpViewer> createHelpViewer();
 } // namespace platform

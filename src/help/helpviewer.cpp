@@ -1,30 +1,34 @@
+#include "help/helpviewer.h"
+
+#include "help/helpviewerwindow.h"
 #include "platform/helpviewer.h"
-#include "platform/qt/helpviewerwindow.h"
-#include "platform/factory/backends.h"
 
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
 
-namespace platform {
+namespace help {
 namespace {
 
 /// Keeps at most one viewer window; it lives until the user closes it.
-class QtHelpViewer : public HelpViewer
+class WindowHelpViewer : public platform::HelpViewer
 {
 public:
-    ~QtHelpViewer() override { delete m_window.data(); }
+    ~WindowHelpViewer() override { delete m_window.data(); }
 
     bool showContents(QWidget *owner, const QString &path) override
     {
-        return open(owner, path, false);
+        return show(owner, path, HelpViewerWindow::ContentsPage);
     }
-    bool showIndex(QWidget *owner, const QString &path) override { return open(owner, path, true); }
+
+    bool showIndex(QWidget *owner, const QString &path) override
+    {
+        return show(owner, path, HelpViewerWindow::IndexPage);
+    }
 
 private:
-    bool open(QWidget *owner, const QString &path, bool index)
+    bool show(QWidget *owner, const QString &path, HelpViewerWindow::Page page)
     {
-
         const bool created = !m_window;
         if (created)
             m_window = new HelpViewerWindow;
@@ -32,10 +36,10 @@ private:
 
         const bool ok = w->load(path);
         if (ok) {
-            if (!index)
+            if (page == HelpViewerWindow::ContentsPage)
                 w->showContents();
             else
-                w->showIndex(QString());
+                w->showIndex();
         }
         if (created)
             placeNear(w, owner);
@@ -65,9 +69,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<HelpViewer> createHelpViewer()
+std::unique_ptr<platform::HelpViewer> createHelpViewer()
 {
-    return std::make_unique<QtHelpViewer>();
+    return std::make_unique<WindowHelpViewer>();
 }
 
-} // namespace platform
+} // namespace help

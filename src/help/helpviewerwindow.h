@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/help/helpfile.h"
+#include "help/format/helpfile.h"
 
 #include <QWidget>
 
@@ -14,7 +14,7 @@ class QStackedWidget;
 class QTabWidget;
 class QTextBrowser;
 
-namespace platform {
+namespace help {
 
 /// The help viewer's window: a "Contents" tab with every topic and an "Index" tab with the
 /// keywords and a search field, beside the text of the topic shown. A file that cannot be
@@ -36,8 +36,8 @@ public:
     bool load(const QString &path);
     /// Shows the topics list.
     void showContents();
-    /// Shows the index with @p keyword in the search field.
-    void showIndex(const QString &keyword);
+    /// Shows the index with an empty search field.
+    void showIndex();
 
     /// The topic shown, or -1.
     int currentTopic() const { return m_current; }
@@ -78,4 +78,4 @@ private:
     int m_current = -1;
 };
 
-} // namespace platform
+} // namespace help

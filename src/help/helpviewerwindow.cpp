@@ -1,4 +1,4 @@
-#include "platform/qt/helpviewerwindow.h"
+#include "help/helpviewerwindow.h"
 
 #include "ui/programicon.h"
 
@@ -18,7 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-namespace platform {
+namespace help {
 
 HelpViewerWindow::HelpViewerWindow(QWidget *parent) : QWidget(parent, Qt::Window)
 {
@@ -245,13 +245,13 @@ void HelpViewerWindow::showContents()
     m_topicList->setFocus(Qt::OtherFocusReason);
 }
 
-void HelpViewerWindow::showIndex(const QString &keyword)
+void HelpViewerWindow::showIndex()
 {
     if (m_pages->currentIndex() != 0)
         return;
     m_tabs->setCurrentIndex(IndexPage);
-    m_search->setText(keyword);
-    fillIndex(keyword); // also when the text did not change, so the first match is current
+    m_search->clear();
+    fillIndex(QString()); // also when the field was empty, so the first keyword is current
     m_search->setFocus(Qt::OtherFocusReason);
 }
 
@@ -271,4 +271,4 @@ void HelpViewerWindow::showError(const QString &path, const QString &why)
         resize(560, qMax(150, m_errorText->heightForWidth(540) + 90));
 }
 
-} // namespace platform
+} // namespace help
