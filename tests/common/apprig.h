@@ -4,6 +4,7 @@
 
 #include "app/launcher.h"
 #include "mainwindow/form1.h"
+#include "platform/ini/fileprofile.h"
 #include "platform/fake/fakeplatform.h"
 
 #include <QFile>
@@ -20,15 +21,14 @@ struct AppRig
     std::unique_ptr<Launcher> launcher;
     int ended = 0;
 
-    /// @p ini, unless null, is written as the entry file first; @p profile, when given,
-    /// replaces the file-backed profile.
+    /// @p ini, unless null, is written as the entry file first; the entries are read and
+    /// written through @p profile, the file-backed one when none is given.
     explicit AppRig(const QByteArray &ini = QByteArray(),
                     std::unique_ptr<platform::Profile> profile = nullptr)
     {
         if (!ini.isNull())
             write(ini);
-        if (profile)
-            fp.bundle.profile = std::move(profile);
+        fp.bundle.profile = profile ? std::move(profile) : std::make_unique<platform::FileProfile>();
         launcher = std::make_unique<Launcher>(std::move(fp.bundle), dir.path());
         QObject::connect(launcher.get(), &Launcher::ended, [this] { ++ended; });
     }

@@ -1,5 +1,6 @@
 #include "apprig.h"
 #include "platform/factory/backends.h"
+#include "platform/ini/fileprofile.h"
 #include "prompt/form2.h"
 
 #include <QApplication>
@@ -56,7 +57,12 @@ struct Fixture
     WatchingDialogs *dialogs = new WatchingDialogs;
     Launcher f;
 
-    Fixture() : f((fp.bundle.dialogs.reset(dialogs), std::move(fp.bundle)), dir.path()) {}
+    Fixture()
+        : f((fp.bundle.dialogs.reset(dialogs),
+             fp.bundle.profile = std::make_unique<platform::FileProfile>(), std::move(fp.bundle)),
+            dir.path())
+    {
+    }
 
     /// Opens the prompt as F7 and the tray do, and waits until it has the keyboard.
     Form2 *open()

@@ -1,7 +1,5 @@
 #include "platform/fake/fakeplatform.h"
 
-#include "platform/ini/fileprofile.h"
-
 #include <QApplication>
 
 namespace fake {
@@ -139,7 +137,6 @@ FakePlatform::FakePlatform()
     bundle.dialogs.reset(dialogs);
     bundle.helpViewer.reset(helpViewer);
     bundle.windowFocus.reset(windowFocus);
-    bundle.profile = std::make_unique<platform::FileProfile>();
 }
 
 } // namespace fake

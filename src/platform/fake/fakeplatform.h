@@ -143,8 +143,7 @@ struct FakePlatform
     ScriptedDialogs *dialogs;
     RecordingHelpViewer *helpViewer;
     ScriptedWindowFocus *windowFocus;
-    /// The file-backed profile, unless the test puts another into the bundle before handing
-    /// it over.
+    /// Every service but the profile, which the test puts in: the file-backed one, or a fake.
     platform::PlatformBundle bundle;
     FakePlatform();
 };
