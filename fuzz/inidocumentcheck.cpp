@@ -1,6 +1,6 @@
 #include "inidocumentcheck.h"
 
-#include "platform/ini/inifile.h"
+#include "entries/ini/inifile.h"
 
 #include <QList>
 
@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-using platform::IniDocument;
+using ini::IniDocument;
 
 namespace inicheck {
 
@@ -75,10 +75,10 @@ std::vector<Probe> probesOf(const QByteArray &bytes)
     for (const QByteArray &raw : bytes.split('\n')) {
         const QByteArray line = raw.trimmed();
         if (line.startsWith('[') && line.lastIndexOf(']') > 0) {
-            section = platform::decodeIniText(line.mid(1, line.lastIndexOf(']') - 1));
+            section = ini::decodeIniText(line.mid(1, line.lastIndexOf(']') - 1));
         } else if (!line.isEmpty() && !line.startsWith(';')) {
             const qsizetype eq = line.indexOf('=');
-            out.emplace_back(section, platform::decodeIniText(eq < 0 ? line : line.left(eq)));
+            out.emplace_back(section, ini::decodeIniText(eq < 0 ? line : line.left(eq)));
             if (out.size() >= kMaxProbes)
                 break;
         }

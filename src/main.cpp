@@ -5,7 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/factory/backends.h"
 #include "platform/helpviewer.h"
-#include "platform/ini/fileprofile.h"
+#include "entries/ini/fileprofile.h"
 #include "platform/keyboard.h"
 #include "platform/process.h"
 #include "platform/shell.h"
@@ -47,7 +47,7 @@ int main(int argc, char *argv[])
     bundle.dialogs = platform::createDialogs();
     bundle.helpViewer = help::createHelpViewer();
     bundle.windowFocus = platform::createWindowFocus();
-    bundle.profile = std::make_unique<platform::FileProfile>();
+    bundle.profile = std::make_unique<ini::FileProfile>();
 
     // Each of the program's windows takes the icon itself: as the application's icon it
     // would also go to the tray icon's window, which would then read all eight sizes.

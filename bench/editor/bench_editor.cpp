@@ -9,7 +9,7 @@
 #include "entries/ini.h"
 #include "mainwindow/form1.h"
 #include "platform/fake/fakeplatform.h"
-#include "platform/ini/fileprofile.h"
+#include "entries/ini/fileprofile.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -93,7 +93,7 @@ int main(int argc, char **argv)
     const QByteArray full = entryFile(32767);
 
     fake::FakePlatform fp;
-    fp.bundle.profile = std::make_unique<platform::FileProfile>();
+    fp.bundle.profile = std::make_unique<ini::FileProfile>();
     Launcher launcher(std::move(fp.bundle), dir.path());
     Form1 &f = launcher.mainWindow();
     EntryStore &store = launcher.store();

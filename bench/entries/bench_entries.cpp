@@ -11,8 +11,8 @@
 
 #include "entries/entrytables.h"
 #include "entries/ini.h"
-#include "platform/ini/fileprofile.h"
-#include "platform/ini/inifile.h"
+#include "entries/ini/fileprofile.h"
+#include "entries/ini/inifile.h"
 #include "platform/profile.h"
 
 #ifdef DUDUD_WITH_PROGRAM
@@ -160,7 +160,7 @@ bool restore(const QString &path, const QByteArray &bytes)
 /// process; prints its milliseconds and page faults.
 int firstGetinfo(const QString &folder)
 {
-    platform::FileProfile fresh;
+    ini::FileProfile fresh;
     const QString path = entryFilePath(folder);
     EntryTables t;
     const long faults = minorFaults();
@@ -205,7 +205,7 @@ int main(int argc, char **argv)
         return 1;
     }
     // The profile of the program's run, which keeps what it parsed for the next read.
-    platform::FileProfile profile;
+    ini::FileProfile profile;
     const QString path = entryFilePath(dir.path());
     const QByteArray original = entryFile();
     if (!restore(path, original)) {
@@ -229,7 +229,7 @@ int main(int argc, char **argv)
     // file is unchanged since the last call (every reload after the program's own write).
     std::vector<double> cold, warm;
     for (int r = 0; r <= runs; ++r) {
-        platform::FileProfile fresh;
+        ini::FileProfile fresh;
         EntryTables t;
         const double ms = timeMs([&] { t.getinfo(fresh, path); });
         if (r > 0)
@@ -268,7 +268,7 @@ int main(int argc, char **argv)
     std::vector<double> parse;
     for (int r = 0; r < runs; ++r) {
         parse.push_back(timeMs([&] {
-            const platform::IniDocument doc(original);
+            const ini::IniDocument doc(original);
             if (!doc.value(QStringLiteral("count"), QStringLiteral("c")))
                 std::abort();
         }));
@@ -280,7 +280,7 @@ int main(int argc, char **argv)
     std::vector<double> readCold, readWarm;
     QString value;
     for (int r = 0; r < runs; ++r) {
-        platform::FileProfile fresh;
+        ini::FileProfile fresh;
         readCold.push_back(
             timeMs([&] { value = ini_read(fresh, path, last, "Action", QString()); }));
         readWarm.push_back(

@@ -14,7 +14,7 @@ struct WriteResult
     static WriteResult failure(const QString &why) { return {false, why}; }
 };
 
-/// Outcome of sweepWriteLeftovers(): how many files it removed, or why it could not look.
+/// Outcome of Profile::sweepLeftovers(): how many files it removed, or why it could not look.
 struct SweepResult
 {
     bool ok = true;
@@ -74,7 +74,7 @@ public:
     virtual void releaseCache() {}
 
     /// Removes what writes to @p path left behind when their process died mid-write (see
-    /// sweepWriteLeftovers()). A profile whose writes leave nothing behind has nothing to do.
+    /// ini::sweepWriteLeftovers()). A profile whose writes leave nothing behind has nothing to do.
     virtual SweepResult sweepLeftovers(const QString &path);
 };
 
@@ -119,14 +119,5 @@ public:
 private:
     Profile &m_profile;
 };
-
-/// Removes the temporary files that writes of the file-backed profile left beside the file
-/// at @p path (its link target, for a symbolic link) when their process died mid-write.
-/// Only regular files named as those writes name them are touched, and only while no write
-/// in that folder is under way: writers hold a shared lock on the folder from the moment
-/// their temporary file exists until it has its final name, and the sweep takes that lock
-/// alone. When a write holds it for more than about half a second, nothing is removed and
-/// the result says so; call again later. A missing folder has nothing to sweep.
-SweepResult sweepWriteLeftovers(const QString &path);
 
 } // namespace platform

@@ -4,7 +4,7 @@
 
 #include "app/launcher.h"
 #include "mainwindow/form1.h"
-#include "platform/ini/fileprofile.h"
+#include "entries/ini/fileprofile.h"
 #include "platform/fake/fakeplatform.h"
 
 #include <QFile>
@@ -28,7 +28,7 @@ struct AppRig
     {
         if (!ini.isNull())
             write(ini);
-        fp.bundle.profile = profile ? std::move(profile) : std::make_unique<platform::FileProfile>();
+        fp.bundle.profile = profile ? std::move(profile) : std::make_unique<ini::FileProfile>();
         launcher = std::make_unique<Launcher>(std::move(fp.bundle), dir.path());
         QObject::connect(launcher.get(), &Launcher::ended, [this] { ++ended; });
     }

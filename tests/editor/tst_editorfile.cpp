@@ -3,7 +3,7 @@
 
 #include "apprig.h"
 #include "editor/dialog.h"
-#include "platform/ini/fileprofile.h"
+#include "entries/ini/fileprofile.h"
 #include "prompt/form2.h"
 
 #include <QComboBox>
@@ -347,7 +347,7 @@ void TstEditorFile::valuesReadBackExactlyAfterARestart()
     const QString folder = e.rig->dir.path();
     e.rig->launcher.reset();
     fake::FakePlatform again;
-    again.bundle.profile = std::make_unique<platform::FileProfile>();
+    again.bundle.profile = std::make_unique<ini::FileProfile>();
     Launcher restarted(std::move(again.bundle), folder);
     restarted.store().getinfo();
     const EntryTables &t = restarted.store().tables;

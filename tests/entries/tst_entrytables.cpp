@@ -4,7 +4,7 @@
 #include "asnobody.h"
 #include "entries/entrytables.h"
 #include "entries/ini.h"
-#include "platform/ini/fileprofile.h"
+#include "entries/ini/fileprofile.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,9 +19,9 @@
 namespace {
 
 // One profile for the whole run, as the program has; each test works in a folder of its own.
-platform::FileProfile &profile()
+ini::FileProfile &profile()
 {
-    static platform::FileProfile p;
+    static ini::FileProfile p;
     return p;
 }
 QString g_programDir;

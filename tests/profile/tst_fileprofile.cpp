@@ -1,7 +1,7 @@
 // The profile over real files: what reaches the disk, when, and what survives a failure.
 
 #include "asnobody.h"
-#include "platform/ini/fileprofile.h"
+#include "entries/ini/fileprofile.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using platform::FileProfile;
+using ini::FileProfile;
 using platform::ProfileGroup;
 using platform::ProfileSnapshot;
 
@@ -607,7 +607,7 @@ void TstFileProfile::sweepRemovesOnlyLeftovers()
             ::link(QFile::encodeName(other).constData(), QFile::encodeName(leftover).constData()),
             0);
 
-    const platform::SweepResult r = platform::sweepWriteLeftovers(entry);
+    const platform::SweepResult r = ini::sweepWriteLeftovers(entry);
     QVERIFY2(r.ok, qPrintable(r.error));
     QCOMPARE(r.removed, removed ? 1 : 0);
     QCOMPARE(QFileInfo::exists(leftover) || QFileInfo(leftover).isSymLink(), !removed);
@@ -624,16 +624,16 @@ void TstFileProfile::sweepLeavesWritesInProgress()
     const int writer = ::open(QFile::encodeName(m_dir.path()).constData(), O_RDONLY);
     QVERIFY(writer >= 0);
     QCOMPARE(::flock(writer, LOCK_SH), 0);
-    const platform::SweepResult during = platform::sweepWriteLeftovers(entry);
+    const platform::SweepResult during = ini::sweepWriteLeftovers(entry);
     ::close(writer);
     QVERIFY(!during.ok);
     QVERIFY(!during.error.isEmpty());
     QVERIFY(QFile::exists(leftover));
-    const platform::SweepResult after = platform::sweepWriteLeftovers(entry);
+    const platform::SweepResult after = ini::sweepWriteLeftovers(entry);
     QVERIFY2(after.ok, qPrintable(after.error));
     QCOMPARE(after.removed, 1);
     QVERIFY(!QFile::exists(leftover));
-    QCOMPARE(platform::sweepWriteLeftovers(m_dir.filePath("missing/DAzad.ini")).ok, true);
+    QCOMPARE(ini::sweepWriteLeftovers(m_dir.filePath("missing/DAzad.ini")).ok, true);
 }
 
 QTEST_GUILESS_MAIN(TstFileProfile)

@@ -1,11 +1,11 @@
 // The INI dialect itself: how bytes read, and which bytes a write changes.
 
-#include "platform/ini/inifile.h"
+#include "entries/ini/inifile.h"
 
 #include <QFile>
 #include <QTest>
 
-using platform::IniDocument;
+using ini::IniDocument;
 
 namespace {
 
@@ -408,7 +408,7 @@ void TstIniFile::utf8Validation()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, valid);
-    QCOMPARE(platform::isValidUtf8(bytes), valid);
+    QCOMPARE(ini::isValidUtf8(bytes), valid);
 }
 
 void TstIniFile::windows1252Table()
@@ -419,7 +419,7 @@ void TstIniFile::windows1252Table()
             b.append(char(c));
         return b;
     }();
-    const QString text = platform::fromWindows1252(all);
+    const QString text = ini::fromWindows1252(all);
     QCOMPARE(text.size(), 128);
     QCOMPARE(text.at(0x80 - 0x80), QChar(0x20AC));
     QCOMPARE(text.at(0x85 - 0x80), QChar(0x2026));

@@ -1,8 +1,8 @@
 // A writer killed at random moments: the entry file always holds the state before or after
 // the write in flight, and once swept, nothing else lies beside it.
 
-#include "platform/ini/fileprofile.h"
-#include "platform/ini/inifile.h"
+#include "entries/ini/fileprofile.h"
+#include "entries/ini/inifile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -49,7 +49,7 @@ template <typename Store> void applyWrite(Store &store, int i)
 
 struct DocumentStore
 {
-    platform::IniDocument doc;
+    ini::IniDocument doc;
     QString get(const QString &s, const QString &k) const
     {
         return doc.value(s, k).value_or(QString());
@@ -59,7 +59,7 @@ struct DocumentStore
 
 struct FileStore
 {
-    platform::FileProfile profile;
+    ini::FileProfile profile;
     QString path;
     QString get(const QString &s, const QString &k) { return profile.read(path, s, k, {}); }
     void set(const QString &s, const QString &k, const QString &v)
@@ -126,7 +126,7 @@ void TstWriteCrash::killedWritesLeaveBeforeOrAfter()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(initialFile());
     }
-    DocumentStore model{platform::IniDocument(contents(path))};
+    DocumentStore model{ini::IniDocument(contents(path))};
     int done = 0; // the writes the file holds
     int before = 0, after = 0, grouped = 0, leftovers = 0;
     QRandomGenerator random(20240611);
@@ -166,11 +166,11 @@ void TstWriteCrash::killedWritesLeaveBeforeOrAfter()
             done = inFlight;
         }
         grouped += inFlight % 4 == 0;
-        model.doc = platform::IniDocument(now);
+        model.doc = ini::IniDocument(now);
 
         const QStringList beside = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
         leftovers += int(beside.size()) - 1;
-        const platform::SweepResult swept = platform::sweepWriteLeftovers(path);
+        const platform::SweepResult swept = ini::sweepWriteLeftovers(path);
         QVERIFY2(swept.ok, qPrintable(swept.error));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"DAzad.ini"});

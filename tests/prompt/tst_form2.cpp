@@ -1,6 +1,6 @@
 #include "apprig.h"
 #include "platform/factory/backends.h"
-#include "platform/ini/fileprofile.h"
+#include "entries/ini/fileprofile.h"
 #include "prompt/form2.h"
 
 #include <QApplication>
@@ -59,7 +59,7 @@ struct Fixture
 
     Fixture()
         : f((fp.bundle.dialogs.reset(dialogs),
-             fp.bundle.profile = std::make_unique<platform::FileProfile>(), std::move(fp.bundle)),
+             fp.bundle.profile = std::make_unique<ini::FileProfile>(), std::move(fp.bundle)),
             dir.path())
     {
     }

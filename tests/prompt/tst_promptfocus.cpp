@@ -4,7 +4,7 @@
 #include "app/launcher.h"
 #include "platform/factory/backends.h"
 #include "platform/fake/fakeplatform.h"
-#include "platform/ini/fileprofile.h"
+#include "entries/ini/fileprofile.h"
 #include "prompt/form2.h"
 
 #include <QApplication>
@@ -244,7 +244,7 @@ void TstPromptFocus::init()
     // The real window system's focus: that is what these tests are about.
     m_fp->windowFocus = nullptr;
     m_fp->bundle.windowFocus = platform::createWindowFocus();
-    m_fp->bundle.profile = std::make_unique<platform::FileProfile>();
+    m_fp->bundle.profile = std::make_unique<ini::FileProfile>();
     m_f = new Launcher(std::move(m_fp->bundle), m_dir.path());
     setEntries(*m_f, {{"notes", "/usr/bin/notes"}, {"web", "https://example.org"}});
 }

@@ -1,4 +1,4 @@
-#include "platform/ini/inifile.h"
+#include "entries/ini/inifile.h"
 
 #include "platform/process.h"
 
@@ -12,7 +12,7 @@
 #endif
 #include <utility>
 
-namespace platform {
+namespace ini {
 
 namespace {
 
@@ -828,4 +828,4 @@ QByteArray IniDocument::toBytes() const
     return out;
 }
 
-} // namespace platform
+} // namespace ini

@@ -10,7 +10,10 @@
 #include <span>
 #include <vector>
 
-namespace platform {
+namespace ini {
+
+using platform::LargeAllocator;
+using platform::prefaultMemory;
 
 /// True when @p bytes are well-formed UTF-8 (no overlong forms, surrogates or code points
 /// above U+10FFFF).
@@ -195,4 +198,4 @@ private:
     mutable qint32 m_lastBlock = -1;
 };
 
-} // namespace platform
+} // namespace ini

@@ -2,7 +2,11 @@
 
 #include "platform/profile.h"
 
-namespace platform {
+namespace ini {
+
+using platform::Profile;
+using platform::SweepResult;
+using platform::WriteResult;
 
 /// Profile over real files: each read sees the file as it is on disk (a cache is checked
 /// against the file's stat on every call, or once per path inside a read snapshot), each write
@@ -42,4 +46,13 @@ private:
     Private *d;
 };
 
-} // namespace platform
+/// Removes the temporary files that writes of the file-backed profile left beside the file
+/// at @p path (its link target, for a symbolic link) when their process died mid-write.
+/// Only regular files named as those writes name them are touched, and only while no write
+/// in that folder is under way: writers hold a shared lock on the folder from the moment
+/// their temporary file exists until it has its final name, and the sweep takes that lock
+/// alone. When a write holds it for more than about half a second, nothing is removed and
+/// the result says so; call again later. A missing folder has nothing to sweep.
+SweepResult sweepWriteLeftovers(const QString &path);
+
+} // namespace ini

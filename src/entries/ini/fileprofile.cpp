@@ -1,6 +1,6 @@
-#include "platform/ini/fileprofile.h"
+#include "entries/ini/fileprofile.h"
 
-#include "platform/ini/inifile.h"
+#include "entries/ini/inifile.h"
 #include "platform/process.h"
 
 #include <QFile>
@@ -20,7 +20,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace ini {
 
 namespace {
 
@@ -648,4 +648,4 @@ SweepResult FileProfile::sweepLeftovers(const QString &path)
     return sweepWriteLeftovers(path);
 }
 
-} // namespace platform
+} // namespace ini
