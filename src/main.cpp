@@ -11,6 +11,7 @@
 #include "platform/shell.h"
 #include "platform/trayicon.h"
 #include "platform/windowfocus.h"
+#include "ui/programicon.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -44,7 +45,7 @@ int main(int argc, char *argv[])
     bundle.keyboard = platform::createKeyboardDevice();
     bundle.shell = platform::createShell();
     bundle.trayIcon = platform::createTrayIcon();
-    bundle.dialogs = platform::createDialogs();
+    bundle.dialogs = platform::createDialogs(ui::programIcon());
     bundle.helpViewer = help::createHelpViewer();
     bundle.windowFocus = platform::createWindowFocus();
     bundle.profile = std::make_unique<ini::FileProfile>();

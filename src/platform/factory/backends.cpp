@@ -80,9 +80,9 @@ std::unique_ptr<TrayIcon> createTrayIcon()
     return makeQtTrayIcon();
 }
 
-std::unique_ptr<Dialogs> createDialogs()
+std::unique_ptr<Dialogs> createDialogs(const QIcon &windowIcon)
 {
-    return makeQtDialogs();
+    return makeQtDialogs(windowIcon);
 }
 
 std::unique_ptr<WindowFocus> createWindowFocus()

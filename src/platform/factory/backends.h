@@ -2,6 +2,8 @@
 
 #include <memory>
 
+class QIcon;
+
 namespace platform {
 class Dialogs;
 class KeyboardDevice;
@@ -18,6 +20,7 @@ class WindowFocus;
 std::unique_ptr<KeyboardDevice> createKeyboardDevice();
 std::unique_ptr<Shell> createShell();
 std::unique_ptr<TrayIcon> createTrayIcon();
-std::unique_ptr<Dialogs> createDialogs();
+/// Message boxes that carry @p windowIcon.
+std::unique_ptr<Dialogs> createDialogs(const QIcon &windowIcon);
 std::unique_ptr<WindowFocus> createWindowFocus();
 } // namespace platform

@@ -1,7 +1,6 @@
 #include "platform/qt/qtbackends.h"
 
 #include "platform/dialogs.h"
-#include "ui/programicon.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
@@ -15,6 +14,8 @@ namespace {
 class QtDialogs : public Dialogs
 {
 public:
+    explicit QtDialogs(QIcon icon) : m_icon(std::move(icon)) {}
+
     bool ask(QWidget *parent, const QString &text) override
     {
         QMessageBox box(parent);
@@ -37,13 +38,13 @@ public:
     QString openFileName(QWidget *parent) override { return QFileDialog::getOpenFileName(parent); }
 
 private:
-    static void prepare(QMessageBox &box, const QString &text, QMessageBox::Icon icon)
+    void prepare(QMessageBox &box, const QString &text, QMessageBox::Icon icon) const
     {
         // Also for the session log: a program started at login has nobody watching its boxes.
         std::fprintf(stderr, "dudud-adadadiz: %s\n", text.toLocal8Bit().constData());
         std::fflush(stderr);
         box.setObjectName(QStringLiteral("messageBox"));
-        box.setWindowIcon(ui::programIcon());
+        box.setWindowIcon(m_icon);
         box.setWindowTitle(applicationTitle());
         box.setText(text);
         box.setIcon(icon);
@@ -54,13 +55,15 @@ private:
                           grid->rowCount(), 0, 1, grid->columnCount());
         }
     }
+
+    QIcon m_icon;
 };
 
 } // namespace
 
-std::unique_ptr<Dialogs> makeQtDialogs()
+std::unique_ptr<Dialogs> makeQtDialogs(const QIcon &windowIcon)
 {
-    return std::make_unique<QtDialogs>();
+    return std::make_unique<QtDialogs>(windowIcon);
 }
 
 } // namespace platform
