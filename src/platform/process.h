@@ -42,6 +42,12 @@ bool onTerminationRequest(QObject *context, std::function<void()> handler);
 /// mapping of its own, in whole huge pages (2 MB, aligned), asked to use them: filling it
 /// then takes one page fault per 2 MB, and freeing it returns it to the system at once.
 /// Smaller tables come from the heap. Null when there is no memory.
+///
+/// The entry file's bytes and line table come from here. Taken from the heap instead (huge
+/// pages then only where a whole aligned 2 MB stretch falls inside a block), the first getinfo
+/// of a full entry file takes 36 ms instead of 21 (2,123 page faults instead of 942), and a
+/// later read of the changed file 54 ms instead of 9: once a large block has been freed, the
+/// heap serves the next ones from its own pages, small ones, mapped afresh after each trim.
 void *allocateLarge(size_t bytes);
 /// Frees what allocateLarge() gave for @p bytes.
 void freeLarge(void *p, size_t bytes);
