@@ -133,7 +133,7 @@ long minorFaults()
 }
 
 /// Microseconds the first touch of a fresh page of memory costs here, page by page: what the
-/// first read avoids by mapping its large tables in one go and in huge pages.
+/// first read avoids by putting its large tables in huge pages.
 double pageFaultUs()
 {
     constexpr size_t size = 16 << 20;

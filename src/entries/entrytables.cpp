@@ -2,7 +2,6 @@
 
 #include "entries/entryfile.h"
 #include "entries/ini.h"
-#include "platform/process.h"
 
 #include <iterator>
 
@@ -18,12 +17,10 @@ void EntryTables::readTables(platform::Profile &profile, const QString &path)
     const int n = count();
     if (n == 0)
         return;
-    // Made at their final size with their pages mapped in one go: with many entries the
-    // first read spends most of its time on fresh memory.
+    // Made at their final size: nothing is copied as they grow.
     for (QStringList *table : {&Hotkey, &Keyword, &Action}) {
         *table = QStringList();
         table->reserve(n);
-        platform::prefaultMemory(table->data(), size_t(n) * sizeof(QString));
     }
     // The section names "1" to "n", written into one string: QString::number() takes the
     // locale's way, ten times the work of the read itself.

@@ -24,12 +24,14 @@ quint32 userId();
 /// resident.
 void releaseFreedMemory();
 
-/// Maps the pages of @p bytes at @p p, memory this process has just allocated and is about
-/// to fill, in one call instead of one page fault per page. Only whole pages inside the range
-/// are mapped; where the system cannot, the pages come one fault at a time, as without it.
-/// Whole 2 MB stretches of a mapping of their own (allocateLarge(), or a large block that the
-/// allocator mapped for itself) are asked to use huge pages: one fault each instead of 512.
-void prefaultMemory(void *p, size_t bytes);
+/// Asks for huge pages for the whole 2 MB stretches of @p bytes at @p p, memory this process
+/// has just allocated and is about to fill: one page fault each instead of 512. Only a block
+/// that the allocator mapped for itself is advised; where the system has no huge pages, the
+/// memory is mapped one small page at a time, as without it.
+///
+/// Huge pages make the first getinfo of a full entry file (32,767 entries) take about a
+/// third of the time: 3,653 page faults become 942, and 90 ms about 30 ms.
+void adviseHugePages(void *p, size_t bytes);
 
 /// Calls @p handler from the event loop when the process is asked to terminate (SIGTERM,
 /// or SIGINT from a terminal), for as long as @p context lives. Returns false when the
@@ -40,6 +42,12 @@ bool onTerminationRequest(QObject *context, std::function<void()> handler);
 /// mapping of its own, in whole huge pages (2 MB, aligned), asked to use them: filling it
 /// then takes one page fault per 2 MB, and freeing it returns it to the system at once.
 /// Smaller tables come from the heap. Null when there is no memory.
+///
+/// The entry file's bytes and line table come from here. Taken from the heap instead (huge
+/// pages then only where a whole aligned 2 MB stretch falls inside a block), the first getinfo
+/// of a full entry file takes 36 ms instead of 21 (2,123 page faults instead of 942), and a
+/// later read of the changed file 54 ms instead of 9: once a large block has been freed, the
+/// heap serves the next ones from its own pages, small ones, mapped afresh after each trim.
 void *allocateLarge(size_t bytes);
 /// Frees what allocateLarge() gave for @p bytes.
 void freeLarge(void *p, size_t bytes);

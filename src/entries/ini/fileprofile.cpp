@@ -80,7 +80,6 @@ int readAll(int fd, qsizetype sizeHint, IniBytes *out)
 {
     IniBytes buf;
     buf.resize(size_t(qMax<qsizetype>(sizeHint, 0) + 4096));
-    prefaultMemory(buf.data(), buf.size());
     size_t used = 0;
     for (;;) {
         if (used == buf.size())

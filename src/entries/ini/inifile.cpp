@@ -411,7 +411,6 @@ IniDocument::IniDocument(QByteArrayView bytes)
           IniBytes copy;
           if (!bytes.isEmpty()) {
               copy.resize(size_t(bytes.size()));
-              prefaultMemory(copy.data(), copy.size());
               std::memcpy(copy.data(), bytes.data(), copy.size());
           }
           return copy;
@@ -421,9 +420,8 @@ IniDocument::IniDocument(QByteArrayView bytes)
 
 IniDocument::IniDocument(IniBytes &&bytes) : m_raw(std::move(bytes))
 {
-    // Every table is made at its final size, so that its pages are mapped in one go and
-    // nothing is copied as it grows: for a large file, most of the first read is spent
-    // mapping fresh memory.
+    // Every table is made at its final size, so that nothing is copied as it grows: for a
+    // large file, most of the first read is spent mapping fresh memory.
     const Split split = splitLines();
     indexBlocks(split.headers);
     decodeValues(split.valueRoom);
@@ -438,7 +436,6 @@ IniDocument::Split IniDocument::splitLines()
         pos = 3;
     const size_t lines = size_t(countLineFeeds(QByteArrayView(data + pos, n - pos))) + 2;
     m_lines.reserve(lines);
-    prefaultMemory(m_lines.data(), lines * sizeof(Line));
     if (pos == 3) {
         Line bom;
         bom.len = 3;
@@ -477,13 +474,10 @@ IniDocument::Split IniDocument::splitLines()
 void IniDocument::indexBlocks(qsizetype headers)
 {
     m_blocks.reserve(size_t(headers) + 1);
-    prefaultMemory(m_blocks.data(), (size_t(headers) + 1) * sizeof(Block));
     // At most half full, as indexSection() keeps it.
     size_t places = 16;
     while (places < size_t(headers) * 2)
         places *= 2;
-    m_index.reserve(places);
-    prefaultMemory(m_index.data(), places * sizeof(Slot));
     m_index.resize(places);
 
     m_blocks.emplace_back();
@@ -513,8 +507,8 @@ void IniDocument::decodeValues(qsizetype room)
     char16_t *data = nullptr, *to = nullptr;
     if (room > 0) {
         // The values of a large file start on a huge page boundary, with the room for that
-        // added, so that prefaultMemory() can map all of them but the last part in huge
-        // pages. The room before them is never touched, so it takes no memory.
+        // added, so that all of them but the last part can be in huge pages. The room before
+        // them is never touched, so it takes no memory.
         constexpr qsizetype kHuge = qsizetype(2) << 20;
         const bool large = room * qsizetype(sizeof(char16_t)) >= 2 * kHuge;
         m_values =
@@ -523,7 +517,7 @@ void IniDocument::decodeValues(qsizetype room)
         if (large)
             to += (kHuge - qsizetype(reinterpret_cast<quintptr>(data) % quintptr(kHuge))) % kHuge /
                   qsizetype(sizeof(char16_t));
-        prefaultMemory(to, size_t(room) * sizeof(char16_t));
+        adviseHugePages(to, size_t(room) * sizeof(char16_t));
     }
     // Empty values have no text: they read as the empty value of a line, as written ones do.
     for (Line &l : m_lines) {

@@ -13,7 +13,7 @@
 namespace ini {
 
 using platform::LargeAllocator;
-using platform::prefaultMemory;
+using platform::adviseHugePages;
 
 /// True when @p bytes are well-formed UTF-8 (no overlong forms, surrogates or code points
 /// above U+10FFFF).

@@ -10,10 +10,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23
-#endif
-
 namespace platform {
 
 namespace {
@@ -49,24 +45,16 @@ uintptr_t pageSize()
 
 } // namespace
 
-void prefaultMemory(void *p, size_t bytes)
+void adviseHugePages(void *p, size_t bytes)
 {
-    const uintptr_t page = pageSize();
     const uintptr_t from = reinterpret_cast<uintptr_t>(p);
-    const uintptr_t begin = (from + page - 1) & ~(page - 1);
-    const uintptr_t end = (from + bytes) & ~(page - 1);
-    if (end <= begin)
-        return;
-    // Huge pages only for memory above the heap's end, which is mapped for one block: the
-    // heap's own pages are reused for small blocks, and a huge page there would keep up to
-    // 2 MB resident for the few that stay.
-    const uintptr_t hugeBegin = (begin + kHugePage - 1) & ~(kHugePage - 1);
-    const uintptr_t hugeEnd = end & ~(kHugePage - 1);
-    if (hugeEnd > hugeBegin && from >= reinterpret_cast<uintptr_t>(::sbrk(0)))
-        ::madvise(reinterpret_cast<void *>(hugeBegin), hugeEnd - hugeBegin, MADV_HUGEPAGE);
-    // Pages not yet present are mapped together; present ones keep their content. A kernel
-    // before 5.14 refuses with EINVAL, and each page is then mapped at its first touch.
-    ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
+    const uintptr_t begin = (from + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t end = (from + bytes) & ~(kHugePage - 1);
+    // Only memory above the heap's end, which is mapped for one block: the heap's own pages
+    // are reused for small blocks, and a huge page there would keep up to 2 MB resident for
+    // the few that stay.
+    if (end > begin && from >= reinterpret_cast<uintptr_t>(::sbrk(0)))
+        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 }
 
 namespace {
