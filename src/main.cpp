@@ -7,7 +7,7 @@
 #include "platform/helpviewer.h"
 #include "entries/ini/fileprofile.h"
 #include "platform/keyboard.h"
-#include "platform/process.h"
+#include "platform/termination.h"
 #include "platform/shell.h"
 #include "platform/trayicon.h"
 #include "platform/windowfocus.h"

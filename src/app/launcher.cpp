@@ -6,7 +6,7 @@
 #include "platform/dialogs.h"
 #include "platform/helpviewer.h"
 #include "platform/keyboard.h"
-#include "platform/process.h"
+#include "platform/memory.h"
 #include "platform/profile.h"
 #include "platform/shell.h"
 #include "platform/windowfocus.h"

@@ -27,8 +27,7 @@ class Launcher : public QObject
     Q_OBJECT
 public:
     /// The entry file is the one of a program in @p programDir.
-    Launcher(platform::PlatformBundle bundle, const QString &programDir,
-             QObject *parent = nullptr);
+    Launcher(platform::PlatformBundle bundle, const QString &programDir, QObject *parent = nullptr);
     ~Launcher() override;
 
     /// The whole start-up. A keyboard device that cannot be had is told once, and the program

@@ -1,7 +1,7 @@
 #include "app/singleinstance.h"
 
 #include "platform/localchannel.h"
-#include "platform/process.h"
+#include "platform/user.h"
 
 #include <QCryptographicHash>
 #include <QTimer>

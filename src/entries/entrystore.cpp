@@ -45,8 +45,7 @@ void EntryStore::watch()
     m_watcher.watch(path());
 }
 
-bool EntryStore::set_arrays(QStringList &hotkeys, QStringList &keywords,
-                            QStringList &actions) const
+bool EntryStore::set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList &actions) const
 {
     return tables.set_arrays(hotkeys, keywords, actions);
 }

@@ -126,8 +126,8 @@ void Form1::selectRow(int row)
     if (rows == 0)
         return;
     const QModelIndex idx = m_store.tables.list()->index(qBound(1, row, rows) - 1, 0);
-    ListView1->selectionModel()->setCurrentIndex(
-        idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ListView1->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
     ListView1->scrollTo(idx);
 }
 

@@ -103,8 +103,8 @@ private slots:
         AppRig r;
         QVERIFY(r.launcher->Form_Load());
         QVERIFY(r.fp.trayIcon->shown);
-        QAction *a = how == QLatin1String("ex") ? trayAction(*r.launcher, "ex")
-                                                : r.form().action(how);
+        QAction *a =
+            how == QLatin1String("ex") ? trayAction(*r.launcher, "ex") : r.form().action(how);
         QVERIFY(a);
         a->trigger();
         QVERIFY(!r.fp.trayIcon->shown);

@@ -3,13 +3,13 @@
 // The launcher with fake platform services, over a program folder of its own.
 
 #include "app/launcher.h"
-#include "mainwindow/form1.h"
 #include "entries/ini/fileprofile.h"
+#include "mainwindow/form1.h"
 #include "platform/fake/fakeplatform.h"
 
 #include <QFile>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 

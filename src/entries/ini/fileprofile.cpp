@@ -1,7 +1,6 @@
 #include "entries/ini/fileprofile.h"
 
 #include "entries/ini/inifile.h"
-#include "platform/process.h"
 
 #include <QFile>
 #include <QHash>

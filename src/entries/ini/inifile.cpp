@@ -1,6 +1,6 @@
 #include "entries/ini/inifile.h"
 
-#include "platform/process.h"
+#include "platform/memory.h"
 
 #include <QStringDecoder>
 #include <QVarLengthArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/process.h"
+#include "platform/memory.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

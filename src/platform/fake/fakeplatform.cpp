@@ -88,7 +88,8 @@ bool ScriptedDialogs::ask(QWidget *, const QString &text)
 
 void ScriptedDialogs::tell(QWidget *, const QString &text, platform::Severity severity)
 {
-    messages.append({severity == platform::Severity::Error ? Message::Error : Message::Plain, text});
+    messages.append(
+        {severity == platform::Severity::Error ? Message::Error : Message::Plain, text});
 }
 
 QString ScriptedDialogs::openFileName(QWidget *)

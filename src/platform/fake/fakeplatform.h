@@ -58,7 +58,11 @@ public:
 
     struct Call
     {
-        enum Kind { Open, Url } kind;
+        enum Kind
+        {
+            Open,
+            Url
+        } kind;
         QString target;
     };
     QList<Call> calls;
@@ -95,7 +99,12 @@ public:
 
     struct Message
     {
-        enum Kind { Question, Plain, Error } kind;
+        enum Kind
+        {
+            Question,
+            Plain,
+            Error
+        } kind;
         QString text;
     };
     QList<Message> messages;
@@ -112,7 +121,11 @@ public:
     bool showIndex(QWidget *owner, const QString &path) override;
     struct Call
     {
-        enum Kind { Contents, Index } kind;
+        enum Kind
+        {
+            Contents,
+            Index
+        } kind;
         QString path;
     };
     QList<Call> calls;

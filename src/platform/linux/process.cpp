@@ -1,4 +1,6 @@
-#include "platform/process.h"
+#include "platform/memory.h"
+#include "platform/termination.h"
+#include "platform/user.h"
 
 #include <QSocketNotifier>
 

@@ -29,7 +29,8 @@ public:
     void tell(QWidget *parent, const QString &text, Severity severity) override
     {
         QMessageBox box(parent);
-        prepare(box, text, severity == Severity::Error ? QMessageBox::Critical : QMessageBox::NoIcon);
+        prepare(box, text,
+                severity == Severity::Error ? QMessageBox::Critical : QMessageBox::NoIcon);
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
         box.exec();

@@ -1,23 +1,11 @@
 #pragma once
 
-#include <QtGlobal>
-
 #include <cstddef>
-#include <functional>
 #include <new>
 #include <utility>
 
-class QObject;
-
-/// The process's own life on this system, for start-up and shutdown.
+/// The process's memory: what it gives back, and how its large tables are mapped.
 namespace platform {
-
-/// Ends the process at once with @p status: no destructors and no exit handlers run, so
-/// nothing can wait on a window system that is already gone.
-[[noreturn]] void endProcessNow(int status);
-
-/// The user the process runs as, for names that must be private to that user.
-quint32 userId();
 
 /// Gives the heap memory freed so far back to the system. The allocator keeps freed pages
 /// for reuse; after start-up, whose temporary data will not come back, they would only stay
@@ -32,11 +20,6 @@ void releaseFreedMemory();
 /// Huge pages make the first getinfo of a full entry file (32,767 entries) take about a
 /// third of the time: 3,653 page faults become 942, and 90 ms about 30 ms.
 void adviseHugePages(void *p, size_t bytes);
-
-/// Calls @p handler from the event loop when the process is asked to terminate (SIGTERM,
-/// or SIGINT from a terminal), for as long as @p context lives. Returns false when the
-/// request cannot be watched; the system's default, ending at once, then stays in force.
-bool onTerminationRequest(QObject *context, std::function<void()> handler);
 
 /// Room for a large table that is filled at once and let go as a whole. From 2 MB on it is a
 /// mapping of its own, in whole huge pages (2 MB, aligned), asked to use them: filling it
