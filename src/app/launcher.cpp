@@ -1,5 +1,6 @@
 #include "app/launcher.h"
 
+#include "editor/rules/editorrules.h"
 #include "launch/actionlauncher.h"
 #include "launch/commandline.h"
 #include "mainwindow/form1.h"
@@ -40,6 +41,11 @@ Launcher::Launcher(platform::PlatformBundle bundle, const QString &programDir, Q
     connect(&m_store, &EntryStore::reloaded, this, &Launcher::entriesReloaded);
     connect(m_platform.trayIcon.get(), &platform::TrayIcon::activated, this,
             &Launcher::Form_MouseMove);
+    // What the desktop's opener could not open after all is told like any failed action.
+    m_platform.shell->setLateFailureHandler([this](const QString &action, const QString &why) {
+        m_platform.dialogs->tell(nullptr, launchFailedMessage(action, why),
+                                 platform::Severity::Error);
+    });
     buildTrayMenu();
     Timer1.setInterval(150);
     connect(&Timer1, &QTimer::timeout, this, &Launcher::Timer1_Timer);
@@ -90,7 +96,17 @@ bool Launcher::Form_Load()
 
 void Launcher::entriesReloaded()
 {
-    m_platform.keyboard->setHotkeys(hotkeyUses(m_store.tables));
+    const QList<platform::HotkeyUse> uses = hotkeyUses(m_store.tables);
+    m_platform.keyboard->setHotkeys(uses);
+    // Told once for each key: the entries are reloaded on every change of the file.
+    for (const platform::HotkeyUse &use : uses) {
+        const QString key = use.key.toUpper();
+        if (!m_sharedTold.contains(key) && !m_keyboardFailed &&
+            m_platform.keyboard->sharedShortcut(key)) {
+            m_sharedTold.insert(key);
+            qWarning("dudud-adadadiz: %s", qPrintable(editor::sharedShortcutNote(key)));
+        }
+    }
     if (m_form2)
         m_form2->takeCopies();
 }
@@ -168,14 +184,26 @@ void Launcher::exit1()
 void Launcher::check(const QString &k)
 {
     const EntryTables &t = m_store.tables;
+    QStringList failures;
     checkHotkey(
-        k, t.Hotkey, t.Action, t.count(), [this](const QString &url) { SHELL_internetlink(url); },
-        *m_platform.shell);
+        k, t.Hotkey, t.Action, t.count(),
+        [this](const QString &url) { return SHELL_internetlink(url); }, *m_platform.shell,
+        &failures);
+    // One box for the press, once the tick that made it is over: the box is modal, and the
+    // ticks that run while it is open must find the monitor's decision complete.
+    if (!failures.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, text = failures.join(QStringLiteral("\n\n"))] {
+                m_platform.dialogs->tell(nullptr, text, platform::Severity::Error);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
-void Launcher::SHELL_internetlink(const QString &url)
+platform::OpenResult Launcher::SHELL_internetlink(const QString &url)
 {
-    m_platform.shell->openUrl(url);
+    return m_platform.shell->openUrl(url);
 }
 
 void Launcher::qlauncher_Click()
@@ -229,6 +257,9 @@ Form1 &Launcher::mainWindow()
         m_form1 = std::make_unique<Form1>(m_store, *m_platform.dialogs, *m_platform.helpViewer,
                                           *m_platform.trayIcon);
         connect(m_form1.get(), &Form1::exitRequested, this, &Launcher::exit1);
+        m_form1->setShortcutProbe([this](const QString &key) {
+            return !m_keyboardFailed && m_platform.keyboard->sharedShortcut(key);
+        });
     }
     return *m_form1;
 }

@@ -3,10 +3,12 @@
 #include "entries/entrystore.h"
 #include "launch/hotkeymonitor.h"
 #include "platform/platformbundle.h"
+#include "platform/shell.h"
 #include "platform/trayicon.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 #include <memory>
@@ -37,9 +39,10 @@ public:
     /// Takes the tray icon away and emits ended(): main.cpp then ends the process at once.
     void exit1();
 
-    /// Opens the action of every entry with hotkey @p k.
+    /// Opens the action of every entry with hotkey @p k. The actions that cannot be opened
+    /// are told in one message box (and on standard error).
     void check(const QString &k);
-    void SHELL_internetlink(const QString &url);
+    platform::OpenResult SHELL_internetlink(const QString &url);
 
     bool init_DI(QString *error);
     /// Reads a snapshot and makes the monitor's calls. Stops Timer1 when the monitor says
@@ -85,4 +88,5 @@ private:
     std::unique_ptr<Form1> m_form1;
     QPointer<Form2> m_form2;
     bool m_keyboardFailed = false;
+    QSet<QString> m_sharedTold; ///< keys told to be another program's shortcut too
 };

@@ -85,6 +85,9 @@ Dialog::Dialog(EditorHost &host)
     Label2 = make(new QLabel(QStringLiteral("Hotkey :"), this), "Label2");
     Label3 = make(new QLabel(QStringLiteral("Ctrl + Shift +"), this), "Label3");
     Label4 = make(new QLabel(QStringLiteral("Action :"), this), "Label4");
+    lblShared = make(new QLabel(this), "lblShared");
+    lblShared->setWordWrap(true);
+    lblShared->hide();
     // Label3 is drawn first so that the list, which overlaps its right end, stays on top.
     Label3->lower();
 
@@ -94,6 +97,7 @@ Dialog::Dialog(EditorHost &host)
     setTabOrder(cmdbrowse, OKButton);
     setTabOrder(OKButton, CancelButton);
 
+    connect(cmbhotkey, &QComboBox::currentIndexChanged, this, &Dialog::cmbhotkey_Click);
     connect(cmdbrowse, &QPushButton::clicked, this, &Dialog::cmdbrowse_Click);
     connect(OKButton, &QPushButton::clicked, this, &Dialog::OKButton_Click);
     connect(CancelButton, &QPushButton::clicked, this, &Dialog::CancelButton_Click);
@@ -137,7 +141,9 @@ void Dialog::fitToFont()
     const int keywordDown = label1Height - 14;
     const int label2Down = keywordDown + fieldHeight - 21;
     const int hotkeyDown = label2Down + label2Height - 14;
-    const int label4Down = hotkeyDown + hotkeyHeight - 21;
+    // The note under the list takes the field's width and as many lines as it needs.
+    const int noteHeight = lblShared->isHidden() ? 0 : lblShared->heightForWidth(fieldWidth) + 4;
+    const int label4Down = hotkeyDown + hotkeyHeight - 21 + noteHeight;
     const int actionDown = label4Down + label4Height - 14;
 
     // The list stands just right of the words before it.
@@ -153,6 +159,8 @@ void Dialog::fitToFont()
     Label2->setGeometry(8, 62 + label2Down, qMax(50, label2.width()), label2Height);
     Label3->setGeometry(15, 79 + hotkeyDown, qMax(65, label3.width()), hotkeyHeight);
     cmbhotkey->setGeometry(hotkeyLeft, 78 + hotkeyDown, hotkeyWidth, hotkeyHeight);
+    lblShared->setGeometry(15, 78 + hotkeyDown + hotkeyHeight + 2, fieldWidth,
+                           qMax(0, noteHeight - 4));
     Label4->setGeometry(8, 109 + label4Down, qMax(50, label4.width()), label4Height);
     txtaction->setGeometry(14, 128 + actionDown, fieldWidth, actionHeight);
     cmdbrowse->setGeometry(311 + right, 128 + actionDown, buttonWidth, actionHeight);
@@ -208,6 +216,19 @@ void Dialog::Form_Load()
 editor::EntryFields Dialog::fields() const
 {
     return {txtaction->text(), txtkeyword->text(), cmbhotkey->currentIndex()};
+}
+
+void Dialog::cmbhotkey_Click()
+{
+    const int index = cmbhotkey->currentIndex();
+    const QString key = index > 0 ? editor::hotkeyChoices().at(index) : QString();
+    const bool shared = !key.isEmpty() && m_host.sharedShortcut(key);
+    const QString note = shared ? editor::sharedShortcutNote(key) : QString();
+    if (note == lblShared->text() && shared == !lblShared->isHidden())
+        return;
+    lblShared->setText(note);
+    lblShared->setVisible(shared);
+    fitToFont();
 }
 
 void Dialog::cmdbrowse_Click()

@@ -44,8 +44,12 @@ public:
     QLabel *Label2 = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;
+    /// Under the hotkey list, shown while the chosen hotkey is another program's shortcut.
+    QLabel *lblShared = nullptr;
 
 public slots:
+    /// A hotkey was chosen: tells under the list when it is another program's shortcut too.
+    void cmbhotkey_Click();
     void cmdbrowse_Click();
     void CancelButton_Click();
     void OKButton_Click();

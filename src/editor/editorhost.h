@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class Dialog;
 class EntryStore;
 
@@ -26,6 +28,12 @@ public:
     virtual void entrySaved(int row) = 0;
     /// @p editor is closing, and deletes itself once it has.
     virtual void editorClosed(Dialog *editor) = 0;
+    /// Whether Ctrl+Shift+@p key (a hotkey choice) is also another program's shortcut.
+    virtual bool sharedShortcut(const QString &key)
+    {
+        (void)key;
+        return false;
+    }
 
 protected:
     ~EditorHost() = default;

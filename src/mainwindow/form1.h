@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
+
 class EntryStore;
 class QTreeView;
 class QAction;
@@ -57,6 +59,15 @@ public:
     platform::Dialogs &dialogs() override { return m_dialogs; }
     void entrySaved(int row) override;
     void editorClosed(Dialog *editor) override;
+    bool sharedShortcut(const QString &key) override
+    {
+        return m_shortcutProbe && m_shortcutProbe(key);
+    }
+    /// What sharedShortcut() asks: the keyboard source, which alone can tell.
+    void setShortcutProbe(std::function<bool(const QString &)> probe)
+    {
+        m_shortcutProbe = std::move(probe);
+    }
 
 public slots:
     // form1_commands.cpp
@@ -103,4 +114,5 @@ private:
     entries::EntryValues m_kept;
     bool m_restoring = false;
     bool m_centreOnFrame = false; ///< centred before the frame was known
+    std::function<bool(const QString &)> m_shortcutProbe;
 };

@@ -86,6 +86,16 @@ public:
     /// for each key (the global-shortcuts portal) asks for these and F7 only.
     virtual void setHotkeys(const QList<HotkeyUse> &uses) { Q_UNUSED(uses); }
 
+    /// Whether Ctrl+Shift+@p key (a hotkey name: "K", "1", "F5") is also another program's
+    /// own shortcut, so that one press reaches both. Asked afresh on each call (a round trip
+    /// to the window system at most); nothing is taken from the other program. A device that
+    /// cannot tell answers false.
+    virtual bool sharedShortcut(const QString &key)
+    {
+        Q_UNUSED(key);
+        return false;
+    }
+
     /// What the device watches, for the user: its name, and for a device that asks the
     /// desktop for keys, the keys the desktop granted. reportChanged() tells of a change.
     virtual QString report() const { return name(); }

@@ -107,11 +107,15 @@ void Form2::Text1_KeyDown(int KeyCode, int Shift)
     switch (d.kind) {
     case PromptDecision::NoEntries:
         return;
-    case PromptDecision::Open:
-        launchAction(
-            d.action, [this](const QString &url) { SHELL_internetlink(url); }, m_shell);
+    case PromptDecision::Open: {
+        const platform::OpenResult r = launchAction(
+            d.action, [this](const QString &url) { return SHELL_internetlink(url); }, m_shell);
         Text1->clear();
+        if (!r)
+            m_dialogs.tell(nullptr, launchFailedMessage(d.action, r.error),
+                           platform::Severity::Error);
         return;
+    }
     case PromptDecision::NotFound:
         // No parent: the prompt is already hidden, and a box tied to an unmapped window may
         // be placed or stacked oddly by the window manager.
@@ -139,9 +143,9 @@ void Form2::Timer1_Timer()
         hide();
 }
 
-void Form2::SHELL_internetlink(const QString &url)
+platform::OpenResult Form2::SHELL_internetlink(const QString &url)
 {
-    m_shell.openUrl(url);
+    return m_shell.openUrl(url);
 }
 
 bool Form2::event(QEvent *e)

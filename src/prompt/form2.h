@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/shell.h"
 #include "prompt/rules/promptfocus.h"
 #include "prompt/rules/promptlogic.h"
 
@@ -35,7 +36,7 @@ public:
     QTimer Timer1;
 
     /// Opens a web address on behalf of the prompt.
-    void SHELL_internetlink(const QString &url);
+    platform::OpenResult SHELL_internetlink(const QString &url);
 
     /// Whether the last copies held any entry.
     bool hasEntries() const { return m_entries; }

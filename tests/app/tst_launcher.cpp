@@ -3,6 +3,8 @@
 // entries' hotkeys told to the keyboard, and the hotkey tick, resting while no key is held.
 
 #include "apprig.h"
+#include "editor/rules/editorrules.h"
+#include "launch/actionlauncher.h"
 #include "launch/commandline.h"
 #include "prompt/form2.h"
 
@@ -253,6 +255,42 @@ private slots:
         r.launcher->check(QStringLiteral("n"));
         QCOMPARE(r.fp.shell->log(),
                  (QStringList{QStringLiteral("open:/a"), QStringLiteral("url:FTP://b")}));
+    }
+
+    // The actions of one press that fail are told together, once the tick is over; the
+    // program runs on.
+    void failedActionsOfAPressAreOneBox()
+    {
+        AppRig r("[count]\nc=2\n[1]\nAction=/a\nHotkey=n\n[2]\nAction=http://b\nHotkey=N\n");
+        QVERIFY(r.launcher->Form_Load());
+        r.fp.shell->answer = false;
+        r.launcher->check(QStringLiteral("n"));
+        QVERIFY(r.fp.dialogs->messages.isEmpty());
+        QTRY_COMPARE(r.fp.dialogs->messages.size(), 1);
+        QCOMPARE(int(r.fp.dialogs->messages.first().kind),
+                 int(fake::ScriptedDialogs::Message::Error));
+        QCOMPARE(r.fp.dialogs->messages.first().text,
+                 launchFailedMessage("/a", r.fp.shell->refusal) + "\n\n" +
+                     launchFailedMessage("http://b", r.fp.shell->refusal));
+        QCOMPARE(r.ended, 0);
+    }
+
+    // A hotkey that another program also holds is told once on standard error, at start-up
+    // and when the entries bring a new one; a key nobody else holds is not.
+    void sharedHotkeysAreToldOnce()
+    {
+        AppRig r("[count]\nc=2\n[1]\nAction=/a\nHotkey=k\n[2]\nAction=/b\nHotkey=N\n");
+        r.fp.keyboard->shared = QStringList{"K", "M"};
+        QTest::failOnWarning(QRegularExpression("Ctrl\\+Shift\\+N "));
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable("dudud-adadadiz: " + editor::sharedShortcutNote("K")));
+        QVERIFY(r.launcher->Form_Load());
+        QTest::failOnWarning(QRegularExpression("Ctrl\\+Shift\\+K "));
+        r.write("[count]\nc=3\n[1]\nAction=/a\nHotkey=K\n[2]\nAction=/b\nHotkey=N\n"
+                "[3]\nAction=/c\nHotkey=m\n");
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable("dudud-adadadiz: " + editor::sharedShortcutNote("M")));
+        QVERIFY(r.store().reloadIfChanged());
     }
 
     void theKeyboardAndThePromptFollowTheEntries()

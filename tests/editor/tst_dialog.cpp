@@ -120,6 +120,7 @@ private slots:
     void layout();
     void window();
     void hotkeyList();
+    void sharedHotkeyIsToldUnderTheList();
     void tabOrderAndFocus();
     void refusals_data();
     void refusals();
@@ -260,6 +261,28 @@ void TstDialog::hotkeyList()
     QCOMPARE(items, expected);
     QVERIFY(!c->isEditable());
     QCOMPARE(c->currentIndex(), 0);
+}
+
+// The line under the list comes with a hotkey another program holds, pushes the action row
+// down without covering anything, and goes with the next choice.
+void TstDialog::sharedHotkeyIsToldUnderTheList()
+{
+    Env e({});
+    e.fp.keyboard->shared = QStringList{"K"};
+    e.f->Add_Click();
+    Dialog *d = e.editor();
+    const QSize design = d->size();
+    const int actionTop = d->txtaction->y();
+    d->cmbhotkey->setCurrentIndex(editor::hotkeyIndexOf("K"));
+    QVERIFY(!d->lblShared->isHidden());
+    QCOMPARE(d->lblShared->text(), editor::sharedShortcutNote("K"));
+    QVERIFY(d->lblShared->geometry().top() > d->cmbhotkey->geometry().bottom());
+    QVERIFY(d->Label4->geometry().top() > d->lblShared->geometry().bottom());
+    QVERIFY(d->txtaction->y() > actionTop);
+    QVERIFY(d->rect().contains(d->txtaction->geometry()));
+    d->cmbhotkey->setCurrentIndex(editor::hotkeyIndexOf("M"));
+    QVERIFY(d->lblShared->isHidden());
+    QCOMPARE(d->size(), design);
 }
 
 void TstDialog::tabOrderAndFocus()

@@ -9,17 +9,23 @@ namespace {
 class LoggingShell : public platform::Shell
 {
 public:
-    bool open(const QString &file) override
+    platform::OpenResult open(const QString &file) override
     {
         log << QStringLiteral("open:") + file;
-        return true;
+        return answer(file);
     }
-    bool openUrl(const QString &url) override
+    platform::OpenResult openUrl(const QString &url) override
     {
         log << QStringLiteral("url:") + url;
-        return true;
+        return answer(url);
+    }
+    platform::OpenResult answer(const QString &target) const
+    {
+        return refused.contains(target) ? platform::OpenResult::failed("refused " + target)
+                                        : platform::OpenResult{};
     }
     QStringList log;
+    QStringList refused; ///< targets that fail, with the reason "refused <target>"
 };
 
 } // namespace
@@ -33,6 +39,7 @@ private slots:
     void check_data();
     void check();
     void checkKeepsNothingBetweenCalls();
+    void failuresAreToldEach();
 };
 
 void TstActionLauncher::launchRule_data()
@@ -77,7 +84,12 @@ void TstActionLauncher::launchRule()
     LoggingShell shell;
     QStringList links;
     launchAction(
-        action, [&](const QString &url) { links << url; }, shell);
+        action,
+        [&](const QString &url) {
+            links << url;
+            return platform::OpenResult{};
+        },
+        shell);
     if (web) {
         QCOMPARE(links, QStringList{action});
         QVERIFY(shell.log.isEmpty());
@@ -136,7 +148,10 @@ void TstActionLauncher::check()
     QFETCH(QStringList, expected);
 
     LoggingShell shell;
-    auto link = [&](const QString &url) { shell.log << QStringLiteral("link:") + url; };
+    auto link = [&](const QString &url) {
+        shell.log << QStringLiteral("link:") + url;
+        return platform::OpenResult{};
+    };
     const int opened = checkHotkey(key, hotkeys, actions, count, link, shell);
     QCOMPARE(shell.log, expected);
     QCOMPARE(opened, expected.size());
@@ -148,10 +163,30 @@ void TstActionLauncher::checkKeepsNothingBetweenCalls()
     const QStringList hotkeys{"Q", "q"};
     const QStringList actions{"/p", "http://w"};
     LoggingShell shell;
-    auto link = [&](const QString &url) { shell.log << QStringLiteral("link:") + url; };
+    auto link = [&](const QString &url) {
+        shell.log << QStringLiteral("link:") + url;
+        return platform::OpenResult{};
+    };
     checkHotkey("q", hotkeys, actions, 2, link, shell);
     checkHotkey("q", hotkeys, actions, 2, link, shell);
     QCOMPARE(shell.log, (QStringList{"open:/p", "link:http://w", "open:/p", "link:http://w"}));
+}
+
+// Each action that fails, by the browser or the shell, is one message that names it and says
+// why; the others still open.
+void TstActionLauncher::failuresAreToldEach()
+{
+    LoggingShell shell;
+    shell.refused = QStringList{"/missing", "http://down"};
+    auto link = [&](const QString &url) { return shell.openUrl(url); };
+    QStringList failures;
+    const int opened = checkHotkey("k", {"K", "k", "K"}, {"/missing", "/fine", "http://down"}, 3,
+                                   link, shell, &failures);
+    QCOMPARE(opened, 1);
+    QCOMPARE(shell.log, (QStringList{"open:/missing", "open:/fine", "url:http://down"}));
+    QCOMPARE(failures, (QStringList{launchFailedMessage("/missing", "refused /missing"),
+                                    launchFailedMessage("http://down", "refused http://down")}));
+    QVERIFY(failures.first().contains("\"/missing\" cannot be opened: refused /missing."));
 }
 
 QTEST_GUILESS_MAIN(TstActionLauncher)

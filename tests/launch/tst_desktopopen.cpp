@@ -18,6 +18,30 @@ bool writeFile(const QString &path, const QByteArray &content)
     return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
 }
 
+/// A home folder with a document, a folder holding a script, and a script in a folder with a
+/// space; "prog" is the one program in PATH.
+struct Home
+{
+    QTemporaryDir root;
+    QString path = root.filePath("home");
+    bool ok = root.isValid() && writeFile(path + "/notes.txt", "text") &&
+              writeFile(path + "/a b.txt", "text") && script("/docs/tool.sh") &&
+              script("/my tools/run.sh");
+
+    bool script(const QString &name)
+    {
+        return writeFile(path + name, "#!/bin/sh\n") &&
+               QFile::setPermissions(path + name,
+                                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    static QString lookup(const QString &name)
+    {
+        if (name.contains(u'/'))
+            return desktop::findProgram(name);
+        return name == QLatin1String("prog") ? QStringLiteral("/usr/lib/fake/prog") : QString();
+    }
+};
+
 QByteArray app(const QByteArray &exec, const QByteArray &extra = {})
 {
     return "[Desktop Entry]\nType=Application\nName=Web\nExec=" + exec + "\n" + extra;
@@ -39,6 +63,8 @@ private slots:
     void defaultApplication();
     void planOpen_data();
     void planOpen();
+    void programWithArguments_data();
+    void programWithArguments();
 
 private:
     QTemporaryDir m_dir;
@@ -311,8 +337,6 @@ void TstDesktopOpen::planOpen_data()
                               << "@";
     QTest::newRow("drive letter is no scheme") << "c:\\x" << nothing << ""
                                                << "";
-    QTest::newRow("command with arguments is not split") << "prog --help" << nothing << ""
-                                                         << "";
     QTest::newRow("shell sequence") << "x; touch @/owned" << nothing << ""
                                     << "";
     QTest::newRow("command substitution") << "$(id)" << nothing << ""
@@ -332,22 +356,76 @@ void TstDesktopOpen::planOpen()
     QFETCH(QString, target);
     QFETCH(QString, workDir);
 
-    QTemporaryDir root;
-    QVERIFY(root.isValid());
-    const QString home = root.filePath("home");
-    QVERIFY(writeFile(home + "/notes.txt", "text"));
-    QVERIFY(writeFile(home + "/docs/tool.sh", "#!/bin/sh\n"));
-    QVERIFY(QFile::setPermissions(home + "/docs/tool.sh",
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    auto lookup = [](const QString &name) {
-        return name == QLatin1String("prog") ? QStringLiteral("/usr/lib/fake/prog") : QString();
-    };
+    Home h;
+    QVERIFY(h.ok);
+    const QString home = h.path;
 
     action.replace(u'@', home);
-    const OpenPlan plan = desktop::planOpen(action, home, lookup);
+    const OpenPlan plan = desktop::planOpen(action, home, Home::lookup);
     QCOMPARE(int(plan.kind), kind);
     QCOMPARE(plan.target, target.replace(u'@', home));
     QCOMPARE(plan.workDir, workDir.replace(u'@', home));
+}
+
+void TstDesktopOpen::programWithArguments_data()
+{
+    QTest::addColumn<QString>("action"); // @ is the home folder
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("why"); // part of the reason given for Nothing
+
+    const int nothing = OpenPlan::Nothing, run = OpenPlan::Run, opener = OpenPlan::Opener;
+    const QString prog = QStringLiteral("/usr/lib/fake/prog");
+    QTest::newRow("program in PATH with arguments")
+        << "prog --help  -v" << run << prog << QStringList{"--help", "-v"} << "";
+    QTest::newRow("double-quoted words")
+        << R"(prog "a b" c)" << run << prog << QStringList{"a b", "c"} << "";
+    QTest::newRow("escapes inside quotes")
+        << R"(prog "say \"hi\" \`x\` \$HOME \\ \n")" << run << prog
+        << QStringList{R"(say "hi" `x` $HOME \ \n)"} << "";
+    QTest::newRow("quoted part joins its word, empty quotes are a word")
+        << R"(prog --x="a b" "")" << run << prog << QStringList{"--x=a b", ""} << "";
+    QTest::newRow("apostrophe and backslash outside quotes are literal")
+        << R"(prog it's a\ b)" << run << prog << QStringList{"it's", "a\\", "b"} << "";
+    QTest::newRow("no shell: operators and expansions are words")
+        << "prog ; touch x $(id) * ~/y" << run << prog
+        << QStringList{";", "touch", "x", "$(id)", "*", "~/y"} << "";
+    QTest::newRow("program under ~/ with an argument")
+        << "~/docs/tool.sh -v" << run << "@/docs/tool.sh" << QStringList{"-v"} << "";
+    QTest::newRow("quoted program path with a space")
+        << R"("@/my tools/run.sh" x)" << run << "@/my tools/run.sh" << QStringList{"x"} << "";
+    QTest::newRow("existing program path with a space stays whole")
+        << "@/my tools/run.sh" << run << "@/my tools/run.sh" << QStringList{} << "";
+    QTest::newRow("existing document with a space stays whole")
+        << "~/a b.txt" << opener << "@/a b.txt" << QStringList{} << "";
+    QTest::newRow("document is no program")
+        << "@/notes.txt x" << nothing << "" << QStringList{} << "is not a program";
+    QTest::newRow("relative first word is no program")
+        << "docs/tool.sh x" << nothing << "" << QStringList{} << "no file, folder or program";
+    QTest::newRow("missing program")
+        << "/no/such/prog x" << nothing << "" << QStringList{} << "no file, folder or program";
+    QTest::newRow("unclosed quote")
+        << R"(prog "a b)" << nothing << "" << QStringList{} << "double quote in it is not closed";
+    QTest::newRow("empty action") << "" << nothing << "" << QStringList{} << "empty";
+}
+
+// A text that is not one existing path, read as a program and its exact arguments.
+void TstDesktopOpen::programWithArguments()
+{
+    QFETCH(QString, action);
+    QFETCH(int, kind);
+    QFETCH(QString, target);
+    QFETCH(QStringList, args);
+    QFETCH(QString, why);
+    Home h;
+    QVERIFY(h.ok);
+
+    const OpenPlan plan = desktop::planOpen(action.replace(u'@', h.path), h.path, Home::lookup);
+    QCOMPARE(int(plan.kind), kind);
+    QCOMPARE(plan.target, target.replace(u'@', h.path));
+    QCOMPARE(plan.args, args);
+    QVERIFY2(plan.why.contains(why) && plan.why.isEmpty() == why.isEmpty(), qPrintable(plan.why));
 }
 
 QTEST_GUILESS_MAIN(TstDesktopOpen)

@@ -105,6 +105,7 @@ private slots:
     void reapsQuietlyWithoutLeaks();
     void opensWithOpener_data();
     void opensWithOpener();
+    void openerFailureIsToldLater();
     void startsNothingElse_data();
     void startsNothingElse();
     void inheritsNoDescriptors();
@@ -242,6 +243,26 @@ void TstLinuxShell::opensWithOpener()
              QStringList{argument.replace(u'@', m_home)});
 }
 
+// An opener that ends with a failure (no application for the type) is told for the action
+// as given; one that succeeds is not.
+void TstLinuxShell::openerFailureIsToldLater()
+{
+    QStringList told;
+    m_shell.setLateFailureHandler(
+        [&](const QString &action, const QString &why) { told << action + " | " + why; });
+    QVERIFY(writeFile(m_home + "/Documents/a b.txt", "text"));
+    QVERIFY(m_shell.open("~/Documents/a b.txt"));
+    QTRY_COMPARE_WITH_TIMEOUT(readRuns(path("logs/opener.log")).size(), 1, kTimeout);
+    QVERIFY(writeLogger(path("bin/xdg-open"), path("logs/opener.log"), "exit 4"));
+    QVERIFY(m_shell.open("~/Documents/a b.txt"));
+    QTRY_COMPARE_WITH_TIMEOUT(told.size(), 1, kTimeout);
+    QVERIFY(writeLogger(path("bin/xdg-open"), path("logs/opener.log")));
+    m_shell.setLateFailureHandler({});
+    QVERIFY2(told.first().startsWith("~/Documents/a b.txt | no application opened it"),
+             qPrintable(told.first()));
+    QVERIFY2(told.first().endsWith("(xdg-open ended with status 4)"), qPrintable(told.first()));
+}
+
 void TstLinuxShell::startsNothingElse_data()
 {
     QTest::addColumn<QString>("action"); // @ is the test's root folder
@@ -252,13 +273,13 @@ void TstLinuxShell::startsNothingElse_data()
     QTest::newRow("backquotes") << "`touch @/owned`";
     QTest::newRow("pipe") << "| touch @/owned";
     QTest::newRow("and") << "~/x && touch @/owned";
-    QTest::newRow("existing program with arguments") << "@/bin/dudud-test-tool @/owned";
+    QTest::newRow("program behind an unclosed quote") << "\"@/bin/dudud-test-tool @/owned";
     QTest::newRow("missing file") << "@/nothing/here.txt";
     QTest::newRow("missing bare name") << "no-such-program";
     QTest::newRow("empty") << "";
 }
 
-// Nothing is passed through a shell, split into words, or handed on when it does not exist.
+// Nothing is passed through a shell or handed on when it does not exist; what fails says why.
 void TstLinuxShell::startsNothingElse()
 {
     QFETCH(QString, action);
@@ -266,7 +287,9 @@ void TstLinuxShell::startsNothingElse()
     const QString owned = path("owned");
     QFile::remove(owned);
 
-    QVERIFY(!m_shell.open(action.replace(u'@', m_root.path())));
+    const platform::OpenResult r = m_shell.open(action.replace(u'@', m_root.path()));
+    QVERIFY(!r);
+    QVERIFY(!r.error.isEmpty());
     sentinel();
     QVERIFY(!QFile::exists(owned));
     QVERIFY(!QFile::exists(path("logs/opener.log")));
@@ -288,7 +311,7 @@ void TstLinuxShell::inheritsNoDescriptors()
 
     QVERIFY(writeLogger(path("apps/fds.sh"), path("logs/fds.log"),
                         "for f in /proc/$$/fd/*; do /bin/readlink \"$f\"; done"));
-    const bool started = m_shell.open(path("apps/fds.sh"));
+    const bool started = m_shell.open(path("apps/fds.sh")).ok;
     ::close(pipeFd[0]);
     ::close(pipeFd[1]);
     ::close(fileFd);
@@ -373,8 +396,11 @@ void TstLinuxShell::checkOpensThroughTheShell()
     const QStringList hotkeys{"N", "n", "N"};
     const QStringList actions{"HTTP://example.com/a b", path("apps/action.sh"),
                               "x; touch " + owned};
-    auto link = [this](const QString &url) { m_shell.openUrl(url); };
-    QCOMPARE(checkHotkey("n", hotkeys, actions, 3, link, m_shell), 3);
+    auto link = [this](const QString &url) { return m_shell.openUrl(url); };
+    QStringList failures;
+    QCOMPARE(checkHotkey("n", hotkeys, actions, 3, link, m_shell, &failures), 2);
+    QCOMPARE(failures.size(), 1);
+    QVERIFY2(failures.first().contains("x; touch"), qPrintable(failures.first()));
 
     QTRY_COMPARE_WITH_TIMEOUT(readRuns(path("logs/browser.log")).size(), 1, kTimeout);
     QCOMPARE(readRuns(path("logs/browser.log")).first().args,

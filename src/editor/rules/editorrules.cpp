@@ -104,4 +104,11 @@ entries::EntryValues storedValues(const EntryFields &f)
     return {f.action, storedHotkey(f.hotkeyIndex), f.keyword};
 }
 
+QString sharedShortcutNote(const QString &key)
+{
+    return QStringLiteral("Ctrl+Shift+%1 is also another program's shortcut: a press of it "
+                          "reaches both.")
+        .arg(key.toUpper());
+}
+
 } // namespace editor

@@ -24,6 +24,9 @@ int hotkeyIndexOf(const QString &stored);
 /// The text an entry stores for the choice @p index: the empty text for "None".
 QString storedHotkey(int index);
 
+/// The line that tells that Ctrl+Shift+@p key is also another program's shortcut.
+QString sharedShortcutNote(const QString &key);
+
 /// What the editor holds when OK is pressed.
 struct EntryFields
 {

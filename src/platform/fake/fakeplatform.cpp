@@ -52,16 +52,16 @@ void ScriptedKeyboard::releaseAll()
     m_down.fill(0);
 }
 
-bool RecordingShell::open(const QString &file)
+platform::OpenResult RecordingShell::open(const QString &file)
 {
     calls.append({Call::Open, file});
-    return answer;
+    return answer ? platform::OpenResult{} : platform::OpenResult::failed(refusal);
 }
 
-bool RecordingShell::openUrl(const QString &url)
+platform::OpenResult RecordingShell::openUrl(const QString &url)
 {
     calls.append({Call::Url, url});
-    return answer;
+    return answer ? platform::OpenResult{} : platform::OpenResult::failed(refusal);
 }
 
 QStringList RecordingShell::log() const

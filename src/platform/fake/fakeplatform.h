@@ -32,6 +32,7 @@ public:
     bool readState(platform::KeyState &state, QString *error) override;
     QString name() const override { return QStringLiteral("scripted"); }
     void setHotkeys(const QList<platform::HotkeyUse> &uses) override { hotkeys = uses; }
+    bool sharedShortcut(const QString &key) override { return shared.contains(key.toUpper()); }
 
     void press(int scanCode);
     void release(int scanCode);
@@ -43,6 +44,7 @@ public:
     int acquireCalls = 0;
     int readCalls = 0;
     QList<platform::HotkeyUse> hotkeys; ///< as the last setHotkeys() gave them
+    QStringList shared;                 ///< keys (upper case) that another program also holds
 
 private:
     platform::KeyState m_down{};
@@ -53,8 +55,8 @@ private:
 class RecordingShell : public platform::Shell
 {
 public:
-    bool open(const QString &file) override;
-    bool openUrl(const QString &url) override;
+    platform::OpenResult open(const QString &file) override;
+    platform::OpenResult openUrl(const QString &url) override;
 
     struct Call
     {
@@ -67,6 +69,7 @@ public:
     };
     QList<Call> calls;
     bool answer = true;
+    QString refusal = QStringLiteral("the test refused it"); ///< the reason when !answer
     /// "open:<file>" and "url:<address>", in call order.
     QStringList log() const;
 };

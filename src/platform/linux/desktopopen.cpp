@@ -44,8 +44,9 @@ QString unescapeValue(const QString &value)
     return out;
 }
 
-std::optional<QStringList> splitExec(const QString &exec)
+std::optional<QStringList> splitExec(const QString &exec, ExecQuoting quoting)
 {
+    const bool lenient = quoting == ExecQuoting::Lenient;
     QStringList args;
     QString cur;
     bool inArg = false;
@@ -75,13 +76,13 @@ std::optional<QStringList> splitExec(const QString &exec)
             }
             if (i >= n)
                 return std::nullopt;
-        } else if (c == u'\'') {
+        } else if (lenient && c == u'\'') {
             const qsizetype end = exec.indexOf(u'\'', i + 1);
             if (end < 0)
                 return std::nullopt;
             cur += exec.mid(i + 1, end - i - 1);
             i = end;
-        } else if (c == u'\\' && i + 1 < n) {
+        } else if (lenient && c == u'\\' && i + 1 < n) {
             cur += exec.at(++i);
         } else {
             cur += c;
@@ -363,10 +364,51 @@ std::optional<DesktopEntry> defaultApplication(const XdgDirs &dirs, const QStrin
     return std::nullopt;
 }
 
+namespace {
+OpenPlan nothing(const QString &why)
+{
+    OpenPlan p;
+    p.why = why;
+    return p;
+}
+
+const QString kNoSuchThing = QStringLiteral("there is no file, folder or program by that name");
+
+/// The action read as a program and its arguments, when its first word is a program.
+OpenPlan planProgram(const QString &action, const QString &home, const ProgramLookup &lookup)
+{
+    const auto words = splitExec(action, ExecQuoting::Strict);
+    if (!words) {
+        return nothing(action.contains(u'"') ? QStringLiteral("a double quote in it is not closed")
+                                             : kNoSuchThing);
+    }
+    const QString first = words->first();
+    QString file;
+    if (first.startsWith(QLatin1String("~/")))
+        file = home + first.mid(1);
+    else if (first.startsWith(u'/'))
+        file = first;
+    else if (!first.contains(u'/') && !first.isEmpty()) {
+        const QString program = lookup(first);
+        if (!program.isEmpty())
+            return {OpenPlan::Run, program, home, words->mid(1), {}};
+        return nothing(kNoSuchThing);
+    } else
+        return nothing(kNoSuchThing);
+
+    const QString program = lookup(file);
+    if (!program.isEmpty())
+        return {OpenPlan::Run, program, QFileInfo(program).absolutePath(), words->mid(1), {}};
+    if (QFileInfo::exists(file) && words->size() > 1)
+        return nothing(QStringLiteral("\"%1\" is not a program that can be started").arg(first));
+    return nothing(kNoSuchThing);
+}
+} // namespace
+
 OpenPlan planOpen(const QString &action, const QString &home, const ProgramLookup &lookup)
 {
     if (action.isEmpty())
-        return {};
+        return nothing(QStringLiteral("the action is empty"));
 
     // "mailto:", "file:", "sftp:" ... but not a one-letter drive name.
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
@@ -379,24 +421,24 @@ OpenPlan planOpen(const QString &action, const QString &home, const ProgramLooku
     else if (action.startsWith(u'/'))
         path = action;
     else if (scheme.match(action).hasMatch())
-        return {OpenPlan::Opener, action, home};
+        return {OpenPlan::Opener, action, home, {}, {}};
     else {
         if (!action.contains(u'/')) {
             const QString program = lookup(action);
             if (!program.isEmpty())
-                return {OpenPlan::Run, program, home};
+                return {OpenPlan::Run, program, home, {}, {}};
         }
         path = home + u'/' + action;
     }
 
     const QFileInfo fi(path);
     if (!fi.exists())
-        return {};
+        return planProgram(action, home, lookup);
     if (fi.isDir())
-        return {OpenPlan::Opener, fi.absoluteFilePath(), home};
+        return {OpenPlan::Opener, fi.absoluteFilePath(), home, {}, {}};
     if (fi.isFile() && fi.isExecutable())
-        return {OpenPlan::Run, fi.absoluteFilePath(), fi.absolutePath()};
-    return {OpenPlan::Opener, fi.absoluteFilePath(), home};
+        return {OpenPlan::Run, fi.absoluteFilePath(), fi.absolutePath(), {}, {}};
+    return {OpenPlan::Opener, fi.absoluteFilePath(), home, {}, {}};
 }
 
 } // namespace desktop

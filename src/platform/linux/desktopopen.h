@@ -16,14 +16,25 @@ namespace desktop {
 /// kept as it stands).
 QString unescapeValue(const QString &value);
 
+/// How much quoting splitExec() understands.
+enum class ExecQuoting
+{
+    /// What real-world desktop files use: also single quotes, and backslash escapes outside
+    /// quotes, read the way a POSIX shell reads them.
+    Lenient,
+    /// The Exec key's own rules only: double quotes; outside them every character but a blank
+    /// is literal (an apostrophe in "it's", a backslash in a path).
+    Strict,
+};
+
 /// Splits an Exec value (already unescaped as a string value) into arguments.
 ///
 /// Arguments are separated by unquoted blanks. Inside double quotes a backslash escapes
-/// `"`, `` ` ``, `$` and `\`; other backslashes are literal. Real-world files also use single
-/// quotes and backslash escapes outside quotes, so both are accepted the way a POSIX shell
-/// reads them (nothing else of a shell happens: no expansion, no operators).
+/// `"`, `` ` ``, `$` and `\`; other backslashes are literal. A quoted part joins the word it
+/// touches. Nothing else of a shell happens: no expansion, no operators, no globbing.
 /// Returns nothing for an unterminated quote or an empty line.
-std::optional<QStringList> splitExec(const QString &exec);
+std::optional<QStringList> splitExec(const QString &exec,
+                                     ExecQuoting quoting = ExecQuoting::Lenient);
 
 /// What the field codes of an Exec line may refer to.
 struct ExecContext
@@ -104,11 +115,13 @@ struct OpenPlan
     enum Kind
     {
         Nothing, ///< nothing by that name: start nothing
-        Run,     ///< start the program @c target directly
+        Run,     ///< start the program @c target directly, with @c args
         Opener   ///< hand @c target (a path or a URL) to the desktop's opener
     } kind = Nothing;
     QString target;
     QString workDir;
+    QStringList args; ///< Run: the arguments after the program, exactly
+    QString why;      ///< Nothing: why, for the user
 };
 
 /// Decides what opening @p action means. @p home is the user's home folder. "~" and a
@@ -116,7 +129,13 @@ struct OpenPlan
 /// goes to the opener as it stands; a bare name without a slash is a program in PATH when
 /// there is one by that name; other relative paths are taken from @p home. An existing
 /// folder or non-executable file goes to the opener, an executable file is run in its own
-/// folder; anything else is Nothing. The text is never split into a command and arguments.
+/// folder.
+///
+/// A text that is not one existing path (so a path with spaces stays whole) is split by the
+/// Exec key's quoting (ExecQuoting::Strict): when its first word is a program (an absolute
+/// path, one under "~/", or a bare name in PATH) it is run with the other words as its
+/// arguments, in its own folder (a program from PATH in @p home). Anything else is Nothing,
+/// with the reason.
 OpenPlan planOpen(const QString &action, const QString &home,
                   const ProgramLookup &lookup = findProgram);
 

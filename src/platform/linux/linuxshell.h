@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 namespace platform {
 
 /// Starts the program @p argv[0] (a path to an executable file, not searched in PATH) with
@@ -13,15 +15,22 @@ namespace platform {
 /// starts with default signal handling and an empty signal mask. No shell is involved.
 ///
 /// Returns once the program has been executed or has failed to be; on failure @p error (when
-/// given) receives the errno of the step that failed (ENOEXEC: not a program).
-bool spawnDetached(const QStringList &argv, const QString &workDir, int *error = nullptr);
+/// given) receives the errno of the step that failed (ENOEXEC: not a program). @p onExit,
+/// when given, is called from the event loop with the program's exit status once it ends
+/// (128 + the signal's number when a signal ended it), where the system can tell.
+bool spawnDetached(const QStringList &argv, const QString &workDir, int *error = nullptr,
+                   const std::function<void(int)> &onExit = {});
 
 /// The desktop's "open" and default web browser on Linux (freedesktop.org desktops).
 ///
-/// open(): see desktop::planOpen() for what a text means. Programs are started directly;
+/// open(): see desktop::planOpen() for what a text means. Programs are started directly,
+/// with the arguments the action gives them;
 /// folders, documents and URLs of other schemes go to "xdg-open" (or "gio open" where
 /// xdg-open is missing). Nothing that does not exist is started. An executable file that
 /// turns out not to be a program (an executable bit on a document) is opened as a document.
+/// An opener that ends with a failure within a few seconds (no application for the type,
+/// typically) is told through the late-failure handler; one that fails later has been
+/// running the application it chose, whose own ending is no failure of the opening.
 ///
 /// openUrl(): the default handler of x-scheme-handler/http (then https) from the
 /// mimeapps.list files, started through its Exec line; failing that $BROWSER, then
@@ -32,11 +41,11 @@ bool spawnDetached(const QStringList &argv, const QString &workDir, int *error =
 class LinuxShell : public Shell
 {
 public:
-    bool open(const QString &file) override;
-    bool openUrl(const QString &url) override;
+    OpenResult open(const QString &file) override;
+    OpenResult openUrl(const QString &url) override;
 
 private:
-    bool openWithOpener(const QString &target, const QString &workDir);
+    OpenResult openWithOpener(const QString &action, const QString &target, const QString &workDir);
 };
 
 } // namespace platform

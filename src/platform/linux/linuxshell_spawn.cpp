@@ -32,7 +32,7 @@ public:
         return *r;
     }
 
-    void watch(pid_t pid)
+    void watch(pid_t pid, const std::function<void(int)> &onExit)
     {
         reapFinished();
         const int fd = int(::syscall(SYS_pidfd_open, pid, 0));
@@ -41,9 +41,11 @@ public:
             return;
         }
         auto *n = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        connect(n, &QSocketNotifier::activated, this, [n, fd, pid] {
+        connect(n, &QSocketNotifier::activated, this, [n, fd, pid, onExit] {
             int status;
             if (::waitpid(pid, &status, WNOHANG) != 0) {
+                if (onExit)
+                    onExit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
                 // Off the event loop before the descriptor goes: its number may be reused at
                 // once, and a notifier still registered would then watch someone else's.
                 n->setEnabled(false);
@@ -69,7 +71,8 @@ private:
 
 } // namespace
 
-bool spawnDetached(const QStringList &argv, const QString &workDir, int *error)
+bool spawnDetached(const QStringList &argv, const QString &workDir, int *error,
+                   const std::function<void(int)> &onExit)
 {
     int dummy = 0;
     int &err = error ? *error : dummy;
@@ -122,7 +125,7 @@ bool spawnDetached(const QStringList &argv, const QString &workDir, int *error)
         err = rc;
         return false;
     }
-    Reaper::instance().watch(pid);
+    Reaper::instance().watch(pid, onExit);
     return true;
 }
 

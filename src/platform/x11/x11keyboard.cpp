@@ -189,6 +189,7 @@ bool X11Keyboard::acquire(QString *error)
         return fail(QStringLiteral("The X server %1 has no screen %2.")
                         .arg(displayLabel(m_displayName))
                         .arg(screenNumber));
+    m_root = screens.data->root;
     const auto refused = selectRawKeys(m_conn, screens.data->root);
     if (refused) {
         return fail(QStringLiteral("The X server %1 refused to report key presses (X error %2).")
@@ -288,6 +289,37 @@ bool X11Keyboard::readState(KeyState &state, QString *error)
     if (drainEvents(true, &alive))
         QMetaObject::invokeMethod(this, &X11Keyboard::keyPressed, Qt::QueuedConnection);
     return true;
+}
+
+bool X11Keyboard::sharedShortcut(const QString &key)
+{
+    const int keycode = xKeyCodeOfHotkey(key);
+    if (!m_conn || m_lost || keycode < 0)
+        return false;
+    // Programs grab their shortcuts under every lock state they care about; one refusal is
+    // enough to know that a press reaches another program too. Num Lock is Mod2 in nearly
+    // every key map.
+    const uint16_t combination = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT;
+    const uint16_t locks[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
+                              XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+    xcb_void_cookie_t tries[std::size(locks)];
+    for (size_t i = 0; i < std::size(locks); ++i) {
+        tries[i] =
+            xcb_grab_key_checked(m_conn, 0, m_root, combination | locks[i], xcb_keycode_t(keycode),
+                                 XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    }
+    bool held = false;
+    for (size_t i = 0; i < std::size(locks); ++i) {
+        const auto error = own(xcb_request_check(m_conn, tries[i]));
+        if (!error)
+            xcb_ungrab_key(m_conn, xcb_keycode_t(keycode), m_root, combination | locks[i]);
+        else if (error->error_code == XCB_ACCESS)
+            held = true;
+    }
+    xcb_flush(m_conn);
+    // Key events that came in with the answers are queued already; the socket will not say so.
+    QMetaObject::invokeMethod(this, &X11Keyboard::onReadable, Qt::QueuedConnection);
+    return held;
 }
 
 void X11Keyboard::lose()

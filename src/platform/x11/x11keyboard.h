@@ -29,6 +29,10 @@ public:
     bool acquire(QString *error) override;
     bool readState(KeyState &state, QString *error) override;
     QString name() const override { return QStringLiteral("X11"); }
+    /// Tries to grab the key with Ctrl+Shift, alone and with Caps Lock and Num Lock: the
+    /// server refuses a grab that another client holds. A grab that succeeds is released in
+    /// the same exchange.
+    bool sharedShortcut(const QString &key) override;
 
 private:
     QString lostMessage() const;
@@ -41,6 +45,7 @@ private:
     QByteArray m_displayName;
     xcb_connection_t *m_conn = nullptr;
     int m_xiOpcode = 0;
+    unsigned m_root = 0;
     QSocketNotifier *m_notifier = nullptr;
     PressTracker m_tracker;
     bool m_lost = false;
