@@ -1,14 +1,15 @@
 #include "app/launcher.h"
 #include "app/singleinstance.h"
+#include "entries/ini.h"
+#include "entries/ini/fileprofile.h"
 #include "help/helpviewer.h"
 #include "launch/commandline.h"
 #include "platform/dialogs.h"
 #include "platform/factory/backends.h"
 #include "platform/helpviewer.h"
-#include "entries/ini/fileprofile.h"
 #include "platform/keyboard.h"
-#include "platform/termination.h"
 #include "platform/shell.h"
+#include "platform/termination.h"
 #include "platform/trayicon.h"
 #include "platform/windowfocus.h"
 #include "ui/programicon.h"
@@ -28,6 +29,13 @@ int main(int argc, char *argv[])
         if (!request) {
             QCoreApplication core(argc, argv);
             return commandline::run(args, QCoreApplication::applicationFilePath());
+        }
+        if (request->kind == commandline::Request::Hotkey) {
+            QCoreApplication core(argc, argv);
+            ini::FileProfile profile;
+            const QString file = entryFilePath(QCoreApplication::applicationDirPath());
+            if (const int status = commandline::checkHotkeyRequest(*request, profile, file))
+                return status;
         }
     }
 

@@ -1,6 +1,7 @@
 #include "launch/commandline.h"
 
 #include "editor/rules/editorrules.h"
+#include "entries/entrytables.h"
 #include "entries/ini.h"
 #include "platform/keyboard.h"
 
@@ -76,6 +77,23 @@ std::optional<Request> launcherRequest(const QStringList &args)
             return Request{Request::Hotkey, editor::hotkeyChoices().at(index)};
     }
     return std::nullopt;
+}
+
+int checkHotkeyRequest(const Request &request, platform::Profile &profile, const QString &entryFile)
+{
+    if (request.kind != Request::Hotkey)
+        return 0;
+    EntryTables tables;
+    tables.readTables(profile, entryFile);
+    const int n = qMin(tables.count(), int(tables.Hotkey.size()));
+    for (int i = 0; i < n; ++i) {
+        if (tables.Hotkey.at(i).toUpper() == request.key.toUpper())
+            return 0;
+    }
+    print(stderr, QStringLiteral("dudud-adadadiz: no entry has the hotkey %1 in %2. Give an "
+                                 "entry that hotkey in the main window first.\n")
+                      .arg(request.key, QDir::toNativeSeparators(entryFile)));
+    return 1;
 }
 
 QString versionText()

@@ -6,6 +6,10 @@
 
 #include <optional>
 
+namespace platform {
+class Profile;
+}
+
 /// The program's command line. Without arguments the program starts as a launcher; every
 /// argument is a command that runs without a display and ends the program.
 namespace commandline {
@@ -34,6 +38,12 @@ struct Request
 /// for "--prompt", Hotkey for "--hotkey KEY" with KEY a hotkey of the list in any case.
 /// nullopt for every other command line, which run() handles.
 std::optional<Request> launcherRequest(const QStringList &args);
+
+/// For a Hotkey @p request: 0 when an entry of the entry file @p entryFile (read through
+/// @p profile) has that hotkey; otherwise says so on standard error and returns 1, so that
+/// the start ends there and the running copy is told nothing. 0 for any other request.
+int checkHotkeyRequest(const Request &request, platform::Profile &profile,
+                       const QString &entryFile);
 
 /// "Dudud Adadadiz 1.00".
 QString versionText();

@@ -2,6 +2,7 @@
 // each request survives the single-copy channel's line.
 
 #include "launch/commandline.h"
+#include "platform/fake/fakeprofile.h"
 
 #include <QtTest>
 
@@ -41,6 +42,38 @@ private slots:
         QCOMPARE(r, expected);
         if (r)
             QCOMPARE(Request::fromMessage(r->message() + '\n'), r);
+    }
+
+    // --hotkey goes on to the running copy only when an entry has that hotkey.
+    void hotkeyNeedsAnEntry_data()
+    {
+        QTest::addColumn<QStringList>("hotkeys"); // of the entries 1, 2 ...; the count is 1
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::newRow("hand-written lower case")
+            << QStringList{"n"} << QStringList{"--hotkey", "N"} << 0;
+        QTest::newRow("no entry with it") << QStringList{"M"} << QStringList{"--hotkey", "n"} << 1;
+        QTest::newRow("only beyond the count")
+            << QStringList{"M", "N"} << QStringList{"--hotkey", "n"} << 1;
+        QTest::newRow("no entries at all") << QStringList{} << QStringList{"--hotkey", "n"} << 1;
+        QTest::newRow("--prompt needs none") << QStringList{} << QStringList{"--prompt"} << 0;
+    }
+
+    void hotkeyNeedsAnEntry()
+    {
+        QFETCH(QStringList, hotkeys);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        fake::MemoryProfile profile;
+        if (!hotkeys.isEmpty())
+            profile.seed("DAzad.ini", "count", "c", "1");
+        for (int i = 0; i < hotkeys.size(); ++i) {
+            profile.seed("DAzad.ini", QString::number(i + 1), "Action", "/bin/true");
+            profile.seed("DAzad.ini", QString::number(i + 1), "Hotkey", hotkeys.at(i));
+        }
+        const auto request = commandline::launcherRequest(args);
+        QVERIFY(request);
+        QCOMPARE(commandline::checkHotkeyRequest(*request, profile, "DAzad.ini"), status);
     }
 
     void foreignLinesAreNoRequests_data()
