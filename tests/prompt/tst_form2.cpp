@@ -1,6 +1,7 @@
 #include "apprig.h"
-#include "platform/factory/backends.h"
 #include "entries/ini/fileprofile.h"
+#include "launch/actionlauncher.h"
+#include "platform/factory/backends.h"
 #include "prompt/form2.h"
 
 #include <QApplication>
@@ -94,6 +95,7 @@ private slots:
     void enter_data();
     void enter();
     void unknownKeywordMessage();
+    void failedActionIsTold();
     void entryAddedWhileHidden();
     void entriesRemovedWhileHidden();
     void escapeAndOtherKeysKeepThePrompt();
@@ -190,6 +192,20 @@ void TstForm2::enter()
     QCOMPARE(fx.shell->log(), opened);
     QCOMPARE(fx.dialogs->messages.size(), messages);
     QCOMPARE(p->Text1->text(), textAfter);
+}
+
+void TstForm2::failedActionIsTold()
+{
+    Fixture fx;
+    setEntries(fx.f, standardEntries);
+    fx.shell->answer = false;
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    QTest::keyClicks(p->Text1, "notes");
+    QTest::keyClick(p->Text1, Qt::Key_Return);
+    QCOMPARE(fx.dialogs->messages.size(), 1);
+    QCOMPARE(fx.dialogs->messages.first().text,
+             launchFailedMessage("/usr/bin/notes", fx.shell->refusal));
 }
 
 void TstForm2::unknownKeywordMessage()
