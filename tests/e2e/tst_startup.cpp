@@ -1,12 +1,102 @@
 // The program started as a user starts it: tray icon, hidden main window, close box,
-// signals, a second copy, a tray that comes up after the program.
+// signals, a second copy, a tray that comes up after the program; the channel to the
+// running copy under idle connections, a stopped copy and files planted in its way.
 
 #include "harness.h"
 
+#include <QDir>
 #include <QFile>
 #include <QtTest>
 
 #include <csignal>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+/// The path of the running copy's socket in @p folder (a name beside its ".lock" file).
+QByteArray channelSocket(const QString &folder)
+{
+    for (const QString &name : QDir(folder).entryList(QDir::System | QDir::Hidden)) {
+        const QByteArray path = QFile::encodeName(folder + '/' + name);
+        struct stat st;
+        if (::lstat(path.constData(), &st) == 0 && S_ISSOCK(st.st_mode))
+            return path;
+    }
+    return {};
+}
+
+/// Connections to @p path that send nothing, as many as get through, @p count tries.
+QList<int> idleClients(const QByteArray &path, int count)
+{
+    QList<int> fds;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    qstrncpy(addr.sun_path, path.constData(), sizeof addr.sun_path);
+    for (int i = 0; i < count; ++i) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0)
+            fds << fd;
+        else
+            ::close(fd);
+    }
+    return fds;
+}
+
+/// Processor time @p pid has used, in clock ticks.
+qint64 cpuTicks(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray s = f.readAll();
+    const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+    return fields.value(11).toLongLong() + fields.value(12).toLongLong(); // utime, stime
+}
+
+/// How many processes run the program copy of @p x.
+int copiesRunning(const E2eSession &x)
+{
+    const QString exe = QFileInfo(x.path(QStringLiteral("dudud-adadadiz"))).canonicalFilePath();
+    int n = 0;
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        if (pid.toInt() > 0 && QFile::symLinkTarget(QStringLiteral("/proc/") + pid + "/exe") == exe)
+            ++n;
+    }
+    return n;
+}
+
+/// Runs the program copy with @p args as a later start does; its exit code, -1 when it
+/// has not ended within 10 s; its standard error in @p err.
+int laterStart(const E2eSession &x, const QStringList &args, QProcessEnvironment env = {},
+               QByteArray *err = nullptr)
+{
+    QProcess p;
+    p.setProcessEnvironment(env.isEmpty() ? x.environment() : env);
+    p.start(x.path(QStringLiteral("dudud-adadadiz")), args);
+    const bool ended = p.waitForFinished(10000);
+    if (err)
+        *err = p.readAllStandardError();
+    return ended && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+/// Whether the keyword prompt (a 309 x 19 strip titled like the program) is shown.
+bool promptShown(const E2eSession &x)
+{
+    for (const QString &w : x.visibleWindows(QStringLiteral("Dudud Adadadiz"))) {
+        if (x.geometry(w).size() == QSize(309, 19))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 class TstStartup : public QObject
 {
@@ -138,6 +228,132 @@ private slots:
         QVERIFY(x.waitForAppExit(5000));
         QCOMPARE(x.app()->exitStatus(), QProcess::NormalExit);
         QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 0, 5000);
+    }
+
+    // Idle connections from another program of the user, past what the launcher may open:
+    // it stays idle, and a later start still reaches it.
+    void idleConnectionsNeitherSpinNorBlock()
+    {
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        QVERIFY2(x.startApp(), qPrintable(x.error()));
+        QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 1, 10000);
+        const qint64 pid = x.app()->processId();
+        const QByteArray socket = channelSocket(x.path(QStringLiteral("runtime")));
+        QVERIFY(!socket.isEmpty());
+        // Room for a few connections, fewer than it would hold.
+        const rlim_t open = QDir(QStringLiteral("/proc/%1/fd").arg(pid)).count() - 2;
+        const rlimit low{open + 4, open + 4};
+        QCOMPARE(::prlimit(pid_t(pid), RLIMIT_NOFILE, &low, nullptr), 0);
+        const QList<int> idle = idleClients(socket, 300);
+        QVERIFY(idle.size() > 8);
+        QTest::qWait(200);
+        const qint64 before = cpuTicks(pid);
+        QTest::qWait(1000);
+        const qint64 used = cpuTicks(pid) - before;
+        QVERIFY2(used < sysconf(_SC_CLK_TCK) / 5, qPrintable(QString::number(used)));
+        // Its own one-second wait ends a start that gets no answer with status 1.
+        QCOMPARE(laterStart(x, {QStringLiteral("--prompt")}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(promptShown(x), 3000);
+        for (int fd : idle)
+            ::close(fd);
+        QCOMPARE(copiesRunning(x), 1);
+    }
+
+    // A running copy that does not answer (stopped) makes a later start give up in about a
+    // second, say so and end with status 1, however full its queue: it never starts a
+    // second copy.
+    void aStoppedCopyIsReportedNotDoubled()
+    {
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        QVERIFY2(x.startApp(), qPrintable(x.error()));
+        QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 1, 10000);
+        const pid_t pid = pid_t(x.app()->processId());
+        QCOMPARE(::kill(pid, SIGSTOP), 0);
+        const QList<int> queued =
+            idleClients(channelSocket(x.path(QStringLiteral("runtime"))), 100);
+        QProcess p;
+        p.setProcessEnvironment(x.environment());
+        QElapsedTimer t;
+        t.start();
+        p.start(x.path(QStringLiteral("dudud-adadadiz")), {QStringLiteral("--prompt")});
+        const bool ended = p.waitForFinished(5000);
+        const qint64 ms = t.elapsed();
+        const int copies = copiesRunning(x);
+        ::kill(pid, SIGCONT);
+        for (int fd : queued)
+            ::close(fd);
+        QVERIFY(ended);
+        QVERIFY2(ms < 1500, qPrintable(QString::number(ms)));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(p.readAllStandardError().contains("the running copy does not answer"),
+                 "no message");
+        QCOMPARE(copies, 1);
+        // Going again, it takes the next start.
+        QCOMPARE(laterStart(x, {QStringLiteral("--prompt")}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(promptShown(x), 3000);
+    }
+
+    // Without a runtime folder of the user's own the channel goes to the temporary folder,
+    // where another user may have put something first under the name it would take.
+    void somethingPlantedInTheTemporaryFolderChangesNothing_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("symbolic link") << "link";
+        QTest::newRow("file") << "file";
+        QTest::newRow("another user's folder") << "folder";
+    }
+
+    void somethingPlantedInTheTemporaryFolderChangesNothing()
+    {
+        QFETCH(QString, planted);
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        const QString tmp = x.path(QStringLiteral("tmp"));
+        const QString foreign = x.path(QStringLiteral("foreign"));
+        QVERIFY(QDir().mkpath(tmp) && QDir().mkpath(foreign));
+        QVERIFY(::chmod(QFile::encodeName(tmp).constData(), 01777) == 0);
+        QVERIFY(::chmod(QFile::encodeName(foreign).constData(), 0777) == 0);
+        // Not the user's: the runtime folder is passed over.
+        QVERIFY(::chown(QFile::encodeName(foreign).constData(), 65534, 65534) == 0);
+        const QByteArray trap =
+            QFile::encodeName(tmp + QStringLiteral("/dudud-adadadiz-%1").arg(::getuid()));
+        if (planted == "link")
+            QCOMPARE(::symlink(QFile::encodeName(foreign).constData(), trap.constData()), 0);
+        else if (planted == "file")
+            QVERIFY(::close(::open(trap.constData(), O_CREAT | O_WRONLY, 0666)) == 0);
+        else
+            QCOMPARE(::mkdir(trap.constData(), 0777), 0);
+        QCOMPARE(::lchown(trap.constData(), 65534, 65534), 0);
+        struct stat before;
+        QCOMPARE(::lstat(trap.constData(), &before), 0);
+
+        const QStringList env{QStringLiteral("TMPDIR=") + tmp,
+                              QStringLiteral("XDG_RUNTIME_DIR=") + foreign};
+        QVERIFY2(x.startApp(env), qPrintable(x.error()));
+        QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 1, 10000);
+        QProcessEnvironment later = x.environment();
+        later.insert(QStringLiteral("TMPDIR"), tmp);
+        later.insert(QStringLiteral("XDG_RUNTIME_DIR"), foreign);
+        QByteArray err;
+        QCOMPARE(laterStart(x, {QStringLiteral("--prompt")}, later, &err), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(promptShown(x), 3000);
+        QCOMPARE(copiesRunning(x), 1);
+
+        struct stat after;
+        QCOMPARE(::lstat(trap.constData(), &after), 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(QDir(foreign).entryList({QStringLiteral("dudud*")},
+                                         QDir::AllEntries | QDir::System | QDir::Hidden),
+                 QStringList());
+        // The channel is in a folder of the user's own that nobody else may enter.
+        const QString used = QString::fromLocal8Bit(trap) + QStringLiteral("-1");
+        QVERIFY(!channelSocket(used).isEmpty());
+        struct stat own;
+        QCOMPARE(::lstat(QFile::encodeName(used).constData(), &own), 0);
+        QVERIFY(S_ISDIR(own.st_mode) && own.st_uid == ::getuid() && (own.st_mode & 0777) == 0700);
     }
 
     void iconAppearsWhenTheTrayComesUpLater()
