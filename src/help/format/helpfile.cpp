@@ -7,36 +7,11 @@
 
 #include <algorithm>
 
-namespace {
-
-/// @p title folded as QString::compare() folds it ignoring case, code point by code point.
-QString foldedTitle(const QString &title)
-{
-    QList<uint> points = title.toUcs4();
-    for (uint &c : points)
-        c = QChar::toCaseFolded(c);
-    return QString::fromUcs4(reinterpret_cast<const char32_t *>(points.constData()), points.size());
-}
-
-} // namespace
-
-int HelpFile::indexTitles()
-{
-    m_titles.clear();
-    m_titles.reserve(topics.size());
-    for (int i = 0; i < topics.size(); ++i) {
-        const QString folded = foldedTitle(topics[i].title);
-        if (m_titles.contains(folded))
-            return i;
-        m_titles.insert(folded, i);
-    }
-    return -1;
-}
-
 int HelpFile::topicIndex(const QString &title) const
 {
-    if (!m_titles.isEmpty())
-        return m_titles.value(foldedTitle(title), -1);
+    // Folded as compare() folds ignoring case: code point by code point, simply.
+    if (!titleIndex.isEmpty())
+        return titleIndex.value(title.toCaseFolded(), -1);
     for (int i = 0; i < topics.size(); ++i) {
         if (topics[i].title.compare(title, Qt::CaseInsensitive) == 0)
             return i;
@@ -108,7 +83,11 @@ HelpParseResult parseHelpText(const QByteArray &raw)
         int line;
     };
     QList<Link> links;
-    QHash<QString, int> titles; // folded title to topic
+    QHash<QString, int> &titles = result.file.titleIndex;
+    // Grown once: a large file's tables are rebuilt at each doubling otherwise.
+    const qsizetype expected = bytes.count("\n=") + 1;
+    topics.reserve(expected);
+    titles.reserve(expected);
 
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (int n = 0; n < lines.size(); ++n) {
@@ -124,7 +103,7 @@ HelpParseResult parseHelpText(const QByteArray &raw)
             const QString title = line.mid(1).trimmed();
             if (title.isEmpty())
                 return failure(atLine(lineNo, QStringLiteral("a topic has no title after \"=\"")));
-            const QString folded = foldedTitle(title);
+            const QString folded = title.toCaseFolded();
             if (const auto seen = titles.constFind(folded); seen != titles.cend()) {
                 return failure(atLine(lineNo, QStringLiteral("the topic \"%1\" is already "
                                                              "defined on line %2")
@@ -173,7 +152,6 @@ HelpParseResult parseHelpText(const QByteArray &raw)
             QStringLiteral("the file has no topics (a topic starts with a line \"= Title\")"));
     }
 
-    result.file.indexTitles();
     for (const Link &l : std::as_const(links)) {
         if (result.file.topicIndex(l.target) < 0)
             return failure(

@@ -39,12 +39,9 @@ struct HelpFile
     QList<HelpTopic> topics;
     /// Index of the topic titled @p title (ignoring case), or -1.
     int topicIndex(const QString &title) const;
-    /// Builds the lookup topicIndex() then uses, so that finding a title does not walk every
-    /// topic; returns the index of the first topic whose title another one had, or -1.
-    int indexTitles();
-
-private:
-    QHash<QString, int> m_titles; ///< folded title to topic, once indexTitles() ran
+    /// Case-folded title to topic index, filled by the parser; when empty, topicIndex()
+    /// walks the topics.
+    QHash<QString, int> titleIndex;
 };
 
 struct HelpParseResult
