@@ -2,6 +2,7 @@
 // signals, a second copy, a tray that comes up after the program; the channel to the
 // running copy under idle connections, a stopped copy and files planted in its way.
 
+#include "channelclient.h"
 #include "harness.h"
 
 #include <QDir>
@@ -9,13 +10,10 @@
 #include <QtTest>
 
 #include <csignal>
-#include <thread>
 
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -36,15 +34,9 @@ QByteArray channelSocket(const QString &folder)
 QList<int> idleClients(const QByteArray &path, int count)
 {
     QList<int> fds;
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    qstrncpy(addr.sun_path, path.constData(), sizeof addr.sun_path);
     for (int i = 0; i < count; ++i) {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0)
+        if (const int fd = idleClient(path); fd >= 0)
             fds << fd;
-        else
-            ::close(fd);
     }
     return fds;
 }

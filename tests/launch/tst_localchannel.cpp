@@ -2,6 +2,7 @@
 // left by a copy that died is taken over; a second listener is refused; idle connections
 // neither pile up nor keep a caller out.
 
+#include "channelclient.h"
 #include "platform/localchannel.h"
 
 #include <QtTest>
@@ -9,7 +10,6 @@
 #include <atomic>
 #include <thread>
 
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -29,21 +29,6 @@ QByteArray askFromAnotherThread(const QString &name, const QByteArray &line, boo
         QTest::qWait(10);
     t.join();
     return answer;
-}
-
-/// A connection to @p path that sends @p bytes and then nothing; -1 when it cannot connect.
-int idleClient(const QByteArray &path, const QByteArray &bytes)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    qstrncpy(addr.sun_path, path.constData(), sizeof addr.sun_path);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    [[maybe_unused]] ssize_t n = ::send(fd, bytes.constData(), bytes.size(), MSG_NOSIGNAL);
-    return fd;
 }
 
 /// Whether the listener has closed @p fd's connection.
