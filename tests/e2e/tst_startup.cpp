@@ -284,6 +284,8 @@ private slots:
     void somethingPlantedInTheTemporaryFolderChangesNothing()
     {
         QFETCH(QString, planted);
+        if (::geteuid() != 0)
+            QSKIP("planting another user's files needs root");
         E2eSession x;
         QVERIFY2(x.ok(), qPrintable(x.error()));
         const QString tmp = x.path(QStringLiteral("tmp"));
