@@ -45,9 +45,8 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
-    if (instance.handOver(*request))
-        return 0;
-    instance.listen();
+    if (const SingleInstance::Start s = instance.start(*request); s != SingleInstance::First)
+        return s == SingleInstance::HandedOver ? 0 : 1;
 
     platform::PlatformBundle bundle;
     bundle.keyboard = platform::createKeyboardDevice();

@@ -22,13 +22,7 @@ QString SingleInstance::socketName()
                QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
 }
 
-bool SingleInstance::handOver(const commandline::Request &request)
-{
-    // A copy that is busy (a modal message box) still takes the request once it is free.
-    return platform::askLocalChannel(socketName(), request.message(), 500);
-}
-
-bool SingleInstance::listen()
+SingleInstance::Start SingleInstance::start(const commandline::Request &request)
 {
     m_server = std::make_unique<platform::LocalChannelServer>([this](const QByteArray &line) {
         const std::optional<commandline::Request> r = commandline::Request::fromMessage(line);
@@ -39,9 +33,20 @@ bool SingleInstance::listen()
         return QByteArray("ok");
     });
     QString error;
-    if (!m_server->listen(socketName(), &error)) {
+    switch (m_server->listen(socketName(), &error)) {
+    case platform::LocalChannelServer::Listening:
+        return First;
+    case platform::LocalChannelServer::Failed:
         qWarning("dudud-adadadiz: later starts cannot reach this copy: %s", qPrintable(error));
-        return false;
+        return First;
+    case platform::LocalChannelServer::HeldByOther:
+        break;
     }
-    return true;
+    m_server.reset();
+    // A copy busy with a modal message box still answers: its event loop runs.
+    if (platform::askLocalChannel(socketName(), request.message(), 1000))
+        return HandedOver;
+    qWarning("dudud-adadadiz: the running copy does not answer (it may be stopped or hung); "
+             "nothing was done. End that copy or try again.");
+    return NoAnswer;
 }

@@ -21,10 +21,15 @@ public:
     explicit SingleInstance(QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    /// True when another copy took @p request.
-    bool handOver(const commandline::Request &request);
-    /// Starts listening; requested() is emitted for each later start.
-    bool listen();
+    enum Start
+    {
+        First,      ///< this is the running copy: it listens, requested() tells of later starts
+        HandedOver, ///< the running copy took the request
+        NoAnswer,   ///< a running copy holds the place but did not answer in time (said so)
+    };
+    /// Becomes the running copy, or hands @p request to the one that is, waiting a second at
+    /// most for it. Never First while another copy holds the place.
+    Start start(const commandline::Request &request);
 
     static QString socketName();
 

@@ -1,12 +1,86 @@
 // The program started as a user starts it: tray icon, hidden main window, close box,
-// signals, a second copy, a tray that comes up after the program.
+// signals, a second copy, a tray that comes up after the program; the channel to the
+// running copy under idle connections, a stopped copy and files planted in its way.
 
+#include "channelclient.h"
 #include "harness.h"
 
+#include <QDir>
 #include <QFile>
 #include <QtTest>
 
 #include <csignal>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+/// The path of the running copy's socket in @p folder (a name beside its ".lock" file).
+QByteArray channelSocket(const QString &folder)
+{
+    for (const QString &name : QDir(folder).entryList(QDir::System | QDir::Hidden)) {
+        const QByteArray path = QFile::encodeName(folder + '/' + name);
+        struct stat st;
+        if (::lstat(path.constData(), &st) == 0 && S_ISSOCK(st.st_mode))
+            return path;
+    }
+    return {};
+}
+
+/// Connections to @p path that send nothing, as many as get through, @p count tries.
+QList<int> idleClients(const QByteArray &path, int count)
+{
+    QList<int> fds;
+    for (int i = 0; i < count; ++i) {
+        if (const int fd = idleClient(path); fd >= 0)
+            fds << fd;
+    }
+    return fds;
+}
+
+/// Processor time @p pid has used, in clock ticks.
+qint64 cpuTicks(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray s = f.readAll();
+    const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+    return fields.value(11).toLongLong() + fields.value(12).toLongLong(); // utime, stime
+}
+
+/// Runs `--prompt` as a later start does: its exit code, -1 when it has not ended within
+/// 10 s; its standard error in @p err and the time it took in @p ms.
+int laterPrompt(const E2eSession &x, QProcessEnvironment env = {}, QByteArray *err = nullptr,
+                qint64 *ms = nullptr)
+{
+    QProcess p;
+    p.setProcessEnvironment(env.isEmpty() ? x.environment() : env);
+    QElapsedTimer t;
+    t.start();
+    p.start(x.path(QStringLiteral("dudud-adadadiz")), {QStringLiteral("--prompt")});
+    const bool ended = p.waitForFinished(10000);
+    if (ms)
+        *ms = t.elapsed();
+    if (err)
+        *err = p.readAllStandardError();
+    return ended && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+/// Whether the keyword prompt (a 309 x 19 strip titled like the program) is shown.
+bool promptShown(const E2eSession &x)
+{
+    for (const QString &w : x.visibleWindows(QStringLiteral("Dudud Adadadiz"))) {
+        if (x.geometry(w).size() == QSize(309, 19))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 class TstStartup : public QObject
 {
@@ -138,6 +212,124 @@ private slots:
         QVERIFY(x.waitForAppExit(5000));
         QCOMPARE(x.app()->exitStatus(), QProcess::NormalExit);
         QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 0, 5000);
+    }
+
+    // Idle connections from another program of the user, past what the launcher may open:
+    // it stays idle, and a later start still reaches it.
+    void idleConnectionsNeitherSpinNorBlock()
+    {
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        QVERIFY2(x.startApp(), qPrintable(x.error()));
+        QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 1, 10000);
+        const qint64 pid = x.app()->processId();
+        const QByteArray socket = channelSocket(x.path(QStringLiteral("runtime")));
+        QVERIFY(!socket.isEmpty());
+        // Room for a few connections, fewer than it would hold.
+        const rlim_t open = QDir(QStringLiteral("/proc/%1/fd").arg(pid)).count() - 2;
+        const rlimit low{open + 4, open + 4};
+        QCOMPARE(::prlimit(pid_t(pid), RLIMIT_NOFILE, &low, nullptr), 0);
+        const QList<int> idle = idleClients(socket, 300);
+        QVERIFY(idle.size() > 8);
+        QTest::qWait(200);
+        const qint64 before = cpuTicks(pid);
+        QTest::qWait(1000);
+        const qint64 used = cpuTicks(pid) - before;
+        QVERIFY2(used < sysconf(_SC_CLK_TCK) / 5, qPrintable(QString::number(used)));
+        // Its own one-second wait ends a start that gets no answer with status 1.
+        QCOMPARE(laterPrompt(x), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(promptShown(x), 3000);
+        for (int fd : idle)
+            ::close(fd);
+    }
+
+    // A running copy that does not answer (stopped) makes a later start give up in about a
+    // second, say so and end with status 1, however full its queue: it never starts a
+    // second copy.
+    void aStoppedCopyIsReportedNotDoubled()
+    {
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        QVERIFY2(x.startApp(), qPrintable(x.error()));
+        QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 1, 10000);
+        const pid_t pid = pid_t(x.app()->processId());
+        QCOMPARE(::kill(pid, SIGSTOP), 0);
+        const QList<int> queued =
+            idleClients(channelSocket(x.path(QStringLiteral("runtime"))), 100);
+        QByteArray err;
+        qint64 ms = 0;
+        // That it ends at all says that it did not go on as a second copy.
+        const int code = laterPrompt(x, {}, &err, &ms);
+        ::kill(pid, SIGCONT);
+        for (int fd : queued)
+            ::close(fd);
+        QCOMPARE(code, 1);
+        QVERIFY2(ms < 1500, qPrintable(QString::number(ms)));
+        QVERIFY2(err.contains("the running copy does not answer"), err.constData());
+        // Going again, it takes the next start.
+        QCOMPARE(laterPrompt(x), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(promptShown(x), 3000);
+    }
+
+    // Without a runtime folder of the user's own the channel goes to the temporary folder,
+    // where another user may have put something first under the name it would take.
+    void somethingPlantedInTheTemporaryFolderChangesNothing_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("symbolic link") << "link";
+        QTest::newRow("file") << "file";
+        QTest::newRow("another user's folder") << "folder";
+    }
+
+    void somethingPlantedInTheTemporaryFolderChangesNothing()
+    {
+        QFETCH(QString, planted);
+        if (::geteuid() != 0)
+            QSKIP("planting another user's files needs root");
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        const QString tmp = x.path(QStringLiteral("tmp"));
+        const QString foreign = x.path(QStringLiteral("foreign"));
+        QVERIFY(QDir().mkpath(tmp) && QDir().mkpath(foreign));
+        QVERIFY(::chmod(QFile::encodeName(tmp).constData(), 01777) == 0);
+        QVERIFY(::chmod(QFile::encodeName(foreign).constData(), 0777) == 0);
+        // Not the user's: the runtime folder is passed over.
+        QVERIFY(::chown(QFile::encodeName(foreign).constData(), 65534, 65534) == 0);
+        const QByteArray trap =
+            QFile::encodeName(tmp + QStringLiteral("/dudud-adadadiz-%1").arg(::getuid()));
+        if (planted == "link")
+            QCOMPARE(::symlink(QFile::encodeName(foreign).constData(), trap.constData()), 0);
+        else if (planted == "file")
+            QVERIFY(::close(::open(trap.constData(), O_CREAT | O_WRONLY, 0666)) == 0);
+        else
+            QCOMPARE(::mkdir(trap.constData(), 0777), 0);
+        QCOMPARE(::lchown(trap.constData(), 65534, 65534), 0);
+        struct stat before;
+        QCOMPARE(::lstat(trap.constData(), &before), 0);
+
+        const QStringList env{QStringLiteral("TMPDIR=") + tmp,
+                              QStringLiteral("XDG_RUNTIME_DIR=") + foreign};
+        QVERIFY2(x.startApp(env), qPrintable(x.error()));
+        QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 1, 10000);
+        QProcessEnvironment later = x.environment();
+        later.insert(QStringLiteral("TMPDIR"), tmp);
+        later.insert(QStringLiteral("XDG_RUNTIME_DIR"), foreign);
+        QCOMPARE(laterPrompt(x, later), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(promptShown(x), 3000);
+
+        struct stat after;
+        QCOMPARE(::lstat(trap.constData(), &after), 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(QDir(foreign).entryList({QStringLiteral("dudud*")},
+                                         QDir::AllEntries | QDir::System | QDir::Hidden),
+                 QStringList());
+        // The channel is in a folder of the user's own that nobody else may enter.
+        const QString used = QString::fromLocal8Bit(trap) + QStringLiteral("-1");
+        QVERIFY(!channelSocket(used).isEmpty());
+        struct stat own;
+        QCOMPARE(::lstat(QFile::encodeName(used).constData(), &own), 0);
+        QVERIFY(S_ISDIR(own.st_mode) && own.st_uid == ::getuid() && (own.st_mode & 0777) == 0700);
     }
 
     void iconAppearsWhenTheTrayComesUpLater()

@@ -75,6 +75,10 @@ void TstHelpFile::goodFiles_data()
                                               "e\ntext\n")
                                 << QString::fromUtf8("Grüße") << ""
                                 << "text";
+    QTest::newRow("a link to a non-ASCII title in another case")
+        << QByteArray("= \xC3\x89t\xC3\xA9\n= B\nsee [[\xC3\xA9T\xC3\x89]]\n")
+        << QString::fromUtf8("Été|B") << ""
+        << "";
 }
 
 void TstHelpFile::goodFiles()
@@ -107,6 +111,9 @@ void TstHelpFile::damagedFiles_data()
         << QByteArray("# c\nkeywords: a, b\n= A\n") << "line 2: keywords before the first topic";
     QTest::newRow("duplicate titles") << QByteArray("= Alpha\ntext\n= Beta\n= alpha\n")
                                       << "line 4: the topic \"alpha\" is already defined on line 1";
+    QTest::newRow("duplicate non-ASCII titles")
+        << QByteArray("= A\n= \xC3\x89t\xC3\xA9\n= \xC3\xA9T\xC3\x89\n")
+        << QString::fromUtf8("line 3: the topic \"éTÉ\" is already defined on line 2");
     QTest::newRow("topic without title")
         << QByteArray("= A\n=   \n") << "line 2: a topic has no title";
     QTest::newRow("link to a missing topic") << QByteArray("= A\n\nsee [[Nowhere]]\n")

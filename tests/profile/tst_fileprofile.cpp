@@ -17,6 +17,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using ini::FileProfile;
@@ -62,6 +63,28 @@ struct stat statOf(const QString &path)
     return st;
 }
 
+QByteArray attribute(const QString &path, const char *name)
+{
+    QByteArray v(4096, '\0');
+    const ssize_t n = ::getxattr(QFile::encodeName(path).constData(), name, v.data(), v.size());
+    return n < 0 ? QByteArray("<none>") : v.left(n);
+}
+
+/// An access ACL in the kernel's form: the owner rw, the user nobody rw, the owning group
+/// nothing, the mask rw, others nothing.
+QByteArray aclGivingNobodyReadWrite()
+{
+    const auto entry = [](quint16 tag, quint16 perm, quint32 id) {
+        return QByteArray(reinterpret_cast<const char *>(&tag), 2) +
+               QByteArray(reinterpret_cast<const char *>(&perm), 2) +
+               QByteArray(reinterpret_cast<const char *>(&id), 4);
+    };
+    const quint32 version = 2, none = 0xFFFFFFFF;
+    return QByteArray(reinterpret_cast<const char *>(&version), 4) + entry(0x01, 6, none) +
+           entry(0x02, 6, 65534) + entry(0x04, 0, none) + entry(0x10, 6, none) +
+           entry(0x20, 0, none);
+}
+
 // Coarse file times tick every few milliseconds; waiting one tick makes the change time of
 // the next edit differ from the last one, as it would for any edit a person makes.
 void nextTimeTick()
@@ -83,6 +106,7 @@ private slots:
     void symbolicLinkKept();
     void refusedWriteLeavesFile_data();
     void refusedWriteLeavesFile();
+    void fullDiskLeavesFile_data();
     void fullDiskLeavesFile();
     void otherProgramsEditSeen_data();
     void otherProgramsEditSeen();
@@ -138,20 +162,61 @@ void TstFileProfile::missingFileReadsDefaultAndWriteCreatesIt()
 void TstFileProfile::permissionsKept_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::newRow("0640") << 0640;
-    QTest::newRow("0600") << 0600;
-    QTest::newRow("0666") << 0666;
+    QTest::addColumn<bool>("acl");      // and a user.* attribute
+    QTest::addColumn<bool>("hardLink"); // a second name for the file
+    QTest::addColumn<bool>("grouped");  // written as Add and Remove write, in a group
+    QTest::newRow("0640") << 0640 << false << false << false;
+    QTest::newRow("0600") << 0600 << false << false << false;
+    QTest::newRow("0666") << 0666 << false << false << false;
+    QTest::newRow("ACL and attribute") << 0600 << true << false << false;
+    QTest::newRow("ACL and attribute, grouped") << 0600 << true << false << true;
+    QTest::newRow("hard link") << 0640 << false << true << false;
+    QTest::newRow("hard link, ACL, grouped") << 0600 << true << true << true;
 }
 
 void TstFileProfile::permissionsKept()
 {
     QFETCH(int, mode);
+    QFETCH(bool, acl);
+    QFETCH(bool, hardLink);
+    QFETCH(bool, grouped);
     put(m_path, "[a]\nx=1\n");
     QVERIFY(setMode(m_path, mode_t(mode)));
+    const QByteArray native = QFile::encodeName(m_path);
+    if (acl) {
+        const QByteArray a = aclGivingNobodyReadWrite();
+        if (::setxattr(native.constData(), "system.posix_acl_access", a.constData(), a.size(), 0) !=
+                0 ||
+            ::setxattr(native.constData(), "user.tag", "keepme", 6, 0) != 0)
+            QSKIP(
+                qPrintable("this file system takes no ACL or user attribute: " + errorText(errno)));
+    }
+    const QString other = m_path + QStringLiteral(".other");
+    QFile::remove(other);
+    if (hardLink)
+        QCOMPARE(::link(native.constData(), QFile::encodeName(other).constData()), 0);
+    const mode_t before = modeOf(m_path); // with an ACL, its group bits are the mask
+    const QByteArray aclBefore = attribute(m_path, "system.posix_acl_access");
+
     FileProfile p;
-    QVERIFY(p.write(m_path, "a", "x", "2").ok);
-    QCOMPARE(contents(m_path), QByteArray("[a]\nx=2\n"));
-    QCOMPARE(modeOf(m_path), mode_t(mode));
+    if (grouped) {
+        ProfileGroup g(p);
+        QVERIFY(p.write(m_path, "a", "x", "2").ok);
+        QVERIFY(p.write(m_path, "b", "y", "3").ok);
+        QVERIFY(g.commit().ok);
+    } else {
+        QVERIFY(p.write(m_path, "a", "x", "2").ok);
+    }
+    const QByteArray expected = grouped ? "[a]\nx=2\n[b]\ny=3\n" : "[a]\nx=2\n";
+    QCOMPARE(contents(m_path), expected);
+    QCOMPARE(modeOf(m_path), before);
+    QCOMPARE(attribute(m_path, "system.posix_acl_access"), aclBefore);
+    QCOMPARE(attribute(m_path, "user.tag"), acl ? QByteArray("keepme") : QByteArray("<none>"));
+    if (hardLink) {
+        QCOMPARE(contents(other), expected);
+        QCOMPARE(statOf(other).st_ino, statOf(m_path).st_ino);
+    }
+    QCOMPARE(strayTemporaries(m_dir.path()), QStringList());
 }
 
 void TstFileProfile::symbolicLinkKept_data()
@@ -226,11 +291,25 @@ void TstFileProfile::refusedWriteLeavesFile()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"DAzad.ini"});
 }
 
+void TstFileProfile::fullDiskLeavesFile_data()
+{
+    QTest::addColumn<bool>("hardLink");
+    QTest::newRow("one name") << false;
+    // Written in place: the write fails halfway, once the file is longer than it was.
+    QTest::newRow("two names") << true;
+}
+
 void TstFileProfile::fullDiskLeavesFile()
 {
+    QFETCH(bool, hardLink);
     // A file size limit fails the temporary file's write the way a full disk does.
-    const QByteArray before = "[a]\nx=1\n" + QByteArray(2000, ';') + "\n";
+    const QByteArray before = "[a]\nx=1\n" + QByteArray(900, ';') + "\n";
     put(m_path, before);
+    const QString other = m_path + QStringLiteral(".other");
+    QFile::remove(other);
+    if (hardLink)
+        QCOMPARE(
+            ::link(QFile::encodeName(m_path).constData(), QFile::encodeName(other).constData()), 0);
     FileProfile p;
     QCOMPARE(p.read(m_path, "a", "x", "def"), "1");
 
@@ -240,13 +319,14 @@ void TstFileProfile::fullDiskLeavesFile()
     struct rlimit small = old;
     small.rlim_cur = 1024;
     QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const platform::WriteResult r = p.write(m_path, "a", "x", "2");
+    const platform::WriteResult r = p.write(m_path, "a", "x", QString(300, QLatin1Char('y')));
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
 
     QVERIFY(!r.ok);
     QCOMPARE(r.error, errorText(EFBIG));
     QCOMPARE(contents(m_path), before);
+    QCOMPARE(statOf(m_path).st_nlink, nlink_t(hardLink ? 2 : 1));
     QCOMPARE(p.read(m_path, "a", "x", "def"), "1");
     QCOMPARE(strayTemporaries(m_dir.path()), QStringList());
 }

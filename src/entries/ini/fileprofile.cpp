@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHash>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cerrno>
 #include <climits>
@@ -17,6 +18,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace ini {
@@ -98,7 +100,7 @@ int readAll(int fd, qsizetype sizeHint, IniBytes *out)
     return 0;
 }
 
-int writeAll(int fd, const QByteArray &bytes)
+int writeAll(int fd, QByteArrayView bytes)
 {
     const char *p = bytes.constData();
     qsizetype left = bytes.size();
@@ -254,6 +256,118 @@ int linkUnnamed(int fd, const QByteArray &temp)
     return errno;
 }
 
+/// The names of the extended attributes of @p path (or of @p fd when @p path is null).
+QByteArrayList attributeNames(const char *path, int fd)
+{
+    QByteArray names(1024, '\0');
+    for (;;) {
+        const ssize_t n = path ? ::listxattr(path, names.data(), size_t(names.size()))
+                               : ::flistxattr(fd, names.data(), size_t(names.size()));
+        if (n >= 0) {
+            names.truncate(n);
+            break;
+        }
+        if (errno != ERANGE)
+            return {};
+        names.resize(names.size() * 4);
+    }
+    QByteArrayList out = names.split('\0');
+    out.removeAll(QByteArray());
+    return out;
+}
+
+/// Says once per attribute on standard error that a save could not keep it.
+void tellLostAttribute(const QByteArray &target, const QByteArray &name, int err)
+{
+    static QSet<QByteArray> told;
+    if (told.contains(name))
+        return;
+    told.insert(name);
+    qWarning("dudud-adadadiz: %s was saved without its extended attribute %s: %s",
+             target.constData(), name.constData(), std::strerror(err));
+}
+
+/// Gives the replacement @p fd of @p target the extended attributes of @p target and none
+/// other (a folder's default ACL may have given it one the old file did not have). An
+/// access ACL is copied after the mode was set: its mask then gives the group bits, as on
+/// the old file.
+void copyAttributes(const QByteArray &target, int fd)
+{
+    const QByteArrayList wanted = attributeNames(target.constData(), -1);
+    for (const QByteArray &name : attributeNames(nullptr, fd)) {
+        if (!wanted.contains(name))
+            ::fremovexattr(fd, name.constData());
+    }
+    QByteArrayList ordered = wanted;
+    const qsizetype acl = ordered.indexOf("system.posix_acl_access");
+    if (acl >= 0)
+        ordered.move(acl, ordered.size() - 1);
+    for (const QByteArray &name : std::as_const(ordered)) {
+        QByteArray value;
+        ssize_t n = ::getxattr(target.constData(), name.constData(), nullptr, 0);
+        if (n >= 0) {
+            value.resize(n);
+            n = ::getxattr(target.constData(), name.constData(), value.data(), size_t(n));
+        }
+        if (n < 0 || ::fsetxattr(fd, name.constData(), value.constData(), size_t(n), 0) != 0)
+            tellLostAttribute(target, name, errno);
+    }
+}
+
+/// Puts @p bytes in @p fd's place from its start and cuts it there; 0 or an errno.
+int overwrite(int fd, QByteArrayView bytes)
+{
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return errno;
+    if (int err = writeAll(fd, bytes))
+        return err;
+    return ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0 ? 0 : errno;
+}
+
+/// Writes @p bytes over the content of @p target, a file with more names than this one,
+/// which a rename would part from the others. The previous content is first kept beside it
+/// under a temporary name and flushed, and removed only once the new content is: a crash in
+/// between leaves it, for the user and, once no write holds the folder, for the sweep. A
+/// write that fails midway (a full disk) puts the previous content back.
+int writeInPlace(const QByteArray &target, const QByteArray &dir, const QByteArray &name, int dirFd,
+                 const QByteArray &bytes)
+{
+    const int fd = ::open(target.constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    IniBytes previous;
+    int err = readAll(fd, 0, &previous);
+    QByteArray keep;
+    int keepFd = -1;
+    if (!err) {
+        keep = tempName(dir, name, false);
+        keepFd = ::mkostemp(keep.data(), O_CLOEXEC);
+        if (keepFd < 0)
+            err = errno;
+    }
+    const QByteArrayView old(previous.data(), qsizetype(previous.size()));
+    if (keepFd >= 0) {
+        err = writeAll(keepFd, old);
+        if (!err && (::fsync(keepFd) != 0 || (dirFd >= 0 && ::fsync(dirFd) != 0)))
+            err = errno;
+        ::close(keepFd);
+        if (err) {
+            ::unlink(keep.constData());
+            keep.clear();
+        }
+    }
+    bool whole = true; // the file holds the old or the new content, not a mix
+    if (!err) {
+        err = overwrite(fd, bytes);
+        // The file only grew on the way, so the previous bytes fit where they were.
+        whole = !err || overwrite(fd, old) == 0;
+    }
+    ::close(fd);
+    if (!keep.isEmpty() && whole)
+        ::unlink(keep.constData());
+    return err;
+}
+
 /// Replaces the file at @p path by @p bytes so that a crash leaves either the old or the
 /// new content, and nothing else. Returns 0 and the new file's stamp, or an errno with the
 /// file untouched.
@@ -282,8 +396,14 @@ int replaceFile(const QByteArray &path, const QByteArray &bytes, FileStamp *stam
     FolderLock lock(dir);
     lock.share();
     const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~currentUmask());
+    // A file with other names is written where it is, which keeps its mode and attributes.
+    const bool inPlace = exists && old.st_nlink > 1;
+    if (inPlace && (err = writeInPlace(target, dir, name, lock.fd(), bytes)))
+        return err;
 
     for (const bool unnamed : {true, false}) {
+        if (inPlace)
+            break;
         QByteArray temp;
         int fd;
         if (unnamed) {
@@ -311,7 +431,11 @@ int replaceFile(const QByteArray &path, const QByteArray &bytes, FileStamp *stam
             // Only root can give the file back to its owner; anyone else keeps it as theirs.
             [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
         }
-        if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+        if (::fchmod(fd, mode) != 0)
+            return discard(errno);
+        if (exists)
+            copyAttributes(target, fd);
+        if (::fsync(fd) != 0)
             return discard(errno);
         if (unnamed) {
             do {
@@ -334,7 +458,8 @@ int replaceFile(const QByteArray &path, const QByteArray &bytes, FileStamp *stam
     }
 
     // The rename is what makes the new content the file's; flushing the folder makes it
-    // survive a power cut. If that flush fails, the new content is in place all the same.
+    // (and the removal of a copy an in-place write kept) survive a power cut. If that flush fails,
+    // the new content is in place all the same.
     if (lock.fd() >= 0)
         ::fsync(lock.fd());
     struct stat now;

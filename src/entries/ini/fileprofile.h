@@ -13,7 +13,10 @@ using platform::WriteResult;
 /// outside a group is on disk, durably, when it returns.
 ///
 /// A write replaces the file as a whole: a temporary file beside it is written, flushed,
-/// given the old file's permissions and renamed over it, then the folder is flushed. A
+/// given the old file's owner, mode and extended attributes (its ACL among them) and renamed
+/// over it, then the folder is flushed; an attribute that cannot be copied is named once on
+/// standard error, and the write goes ahead. A file with more than one hard link is written
+/// in place instead, its previous content kept beside it until the new one is flushed. A
 /// symbolic link stays a link; the file it points to is replaced. A file that cannot be
 /// written (no write permission on it or its folder, a full disk) is left as it was.
 ///

@@ -9,6 +9,9 @@
 
 int HelpFile::topicIndex(const QString &title) const
 {
+    // Folded as compare() folds ignoring case: code point by code point, simply.
+    if (!titleIndex.isEmpty())
+        return titleIndex.value(title.toCaseFolded(), -1);
     for (int i = 0; i < topics.size(); ++i) {
         if (topics[i].title.compare(title, Qt::CaseInsensitive) == 0)
             return i;
@@ -80,6 +83,11 @@ HelpParseResult parseHelpText(const QByteArray &raw)
         int line;
     };
     QList<Link> links;
+    QHash<QString, int> &titles = result.file.titleIndex;
+    // Grown once: a large file's tables are rebuilt at each doubling otherwise.
+    const qsizetype expected = bytes.count("\n=") + 1;
+    topics.reserve(expected);
+    titles.reserve(expected);
 
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (int n = 0; n < lines.size(); ++n) {
@@ -95,18 +103,18 @@ HelpParseResult parseHelpText(const QByteArray &raw)
             const QString title = line.mid(1).trimmed();
             if (title.isEmpty())
                 return failure(atLine(lineNo, QStringLiteral("a topic has no title after \"=\"")));
-            for (const HelpTopic &t : std::as_const(topics)) {
-                if (t.title.compare(title, Qt::CaseInsensitive) == 0) {
-                    return failure(atLine(lineNo, QStringLiteral("the topic \"%1\" is already "
-                                                                 "defined on line %2")
-                                                      .arg(title)
-                                                      .arg(t.line)));
-                }
+            const QString folded = title.toCaseFolded();
+            if (const auto seen = titles.constFind(folded); seen != titles.cend()) {
+                return failure(atLine(lineNo, QStringLiteral("the topic \"%1\" is already "
+                                                             "defined on line %2")
+                                                  .arg(title)
+                                                  .arg(topics[*seen].line)));
             }
+            titles.insert(folded, int(topics.size()));
             HelpTopic topic;
             topic.title = title;
             topic.line = lineNo;
-            topics.append(topic);
+            topics.append(std::move(topic));
             continue;
         }
 

@@ -20,6 +20,7 @@
 // an error that says what and where, and no topics.
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -38,6 +39,9 @@ struct HelpFile
     QList<HelpTopic> topics;
     /// Index of the topic titled @p title (ignoring case), or -1.
     int topicIndex(const QString &title) const;
+    /// Case-folded title to topic index, filled by the parser; when empty, topicIndex()
+    /// walks the topics.
+    QHash<QString, int> titleIndex;
 };
 
 struct HelpParseResult
