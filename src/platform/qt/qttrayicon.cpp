@@ -93,8 +93,27 @@ public:
 
     void setContextMenu(QMenu *menu) override { m_menu = menu; }
 
+    bool supportsMessages() const override { return QSystemTrayIcon::supportsMessages(); }
+
+    void showMessage(const QString &title, const QString &text) override
+    {
+        if (!supportsMessages())
+            return;
+        m_message = {title, text};
+        if (m_icon)
+            showPendingMessage();
+    }
+
 private:
     bool xembedPresent() const { return m_xembed && m_xembed->present(); }
+
+    void showPendingMessage()
+    {
+        if (m_message.first.isEmpty())
+            return;
+        m_icon->showMessage(m_message.first, m_message.second, QSystemTrayIcon::Information, 15000);
+        m_message = {};
+    }
 
     void readTrayEvents()
     {
@@ -151,6 +170,11 @@ private slots:
             if (w->inherits("QSystemTrayIconSys"))
                 w->setWindowTitle(m_toolTip);
         }
+        // The balloon points at the icon: it waits until the tray has placed it.
+        QTimer::singleShot(500, this, [this] {
+            if (m_icon)
+                showPendingMessage();
+        });
     }
 
 private:
@@ -182,6 +206,7 @@ private:
 
     QIcon m_iconImage;
     QString m_toolTip;
+    QPair<QString, QString> m_message; ///< title and text of a message not shown yet
     bool m_wanted = false;
     QPointer<QSystemTrayIcon> m_icon;
     QPointer<QMenu> m_menu;
