@@ -93,12 +93,16 @@ public:
 
     void setContextMenu(QMenu *menu) override { m_menu = menu; }
 
-    bool supportsMessages() const override { return QSystemTrayIcon::supportsMessages(); }
+    bool supportsMessages() const override
+    {
+        // Asked before the icon is made, Qt would settle on the kind of tray then present
+        // (see above). Both kinds it uses show messages: a balloon by an XEmbed icon, a
+        // desktop notification for a StatusNotifierItem.
+        return !m_icon || QSystemTrayIcon::supportsMessages();
+    }
 
     void showMessage(const QString &title, const QString &text) override
     {
-        if (!supportsMessages())
-            return;
         m_message = {title, text};
         if (m_icon)
             showPendingMessage();
@@ -109,7 +113,7 @@ private:
 
     void showPendingMessage()
     {
-        if (m_message.first.isEmpty())
+        if (m_message.first.isEmpty() || !QSystemTrayIcon::supportsMessages())
             return;
         m_icon->showMessage(m_message.first, m_message.second, QSystemTrayIcon::Information, 15000);
         m_message = {};
