@@ -27,7 +27,7 @@ namespace {
 constexpr QSize DesignClient(514, 457);
 constexpr QMargins ListMargins(3, 5, 4, 4);
 // The most of the screen's free width one column takes; a longer text is shortened.
-constexpr int ColumnShareOfScreen = 3; // a third
+constexpr int ColumnShareOfScreen = 2; // a half
 } // namespace
 
 Form1::Form1(EntryStore &store, platform::Dialogs &dialogs, platform::HelpViewer &help,

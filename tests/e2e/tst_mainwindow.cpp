@@ -183,6 +183,8 @@ private slots:
                                                  .arg(frameOf(x, w).width())
                                                  .arg(frameOf(x, w).height())),
                                   3000);
+        qInfo("frame %d,%d %dx%d", frameOf(x, w).x(), frameOf(x, w).y(), frameOf(x, w).width(),
+              frameOf(x, w).height());
         QCOMPARE(x.geometry(w).width() > 514 * scale, wider);
         x.screenshot(QStringLiteral("main-window-") + QTest::currentDataTag());
     }

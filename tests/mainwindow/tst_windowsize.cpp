@@ -68,6 +68,8 @@ private slots:
             << QSize(524, 510) << screen << QRect(378, 129, 524, 510);
         QTest::newRow("too tall: as tall as the free area")
             << QSize(1038, 990) << screen << QRect(121, 0, 1038, 768);
+        QTest::newRow("an odd width: the half of each, as the window layer rounds")
+            << QSize(523, 511) << screen << QRect(379, 129, 523, 511);
         QTest::newRow("too wide and tall")
             << QSize(2000, 900) << QRect(0, 0, 640, 384) << QRect(0, 0, 640, 384);
         QTest::newRow("a panel at the top, a second screen")

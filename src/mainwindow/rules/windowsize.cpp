@@ -44,8 +44,8 @@ int wantedColumnRoom(const QList<int> &needs, int design, int cap)
 QRect placeFrame(const QSize &wanted, const QRect &available)
 {
     const QSize size = wanted.boundedTo(available.size());
-    return QRect(available.x() + (available.width() - size.width()) / 2,
-                 available.y() + (available.height() - size.height()) / 2, size.width(),
+    return QRect(available.x() + available.width() / 2 - size.width() / 2,
+                 available.y() + available.height() / 2 - size.height() / 2, size.width(),
                  size.height());
 }
 
