@@ -13,6 +13,7 @@
 #include "platform/trayicon.h"
 #include "platform/windowfocus.h"
 #include "ui/programicon.h"
+#include "ui/textfit.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -43,6 +44,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("dudud-adadadiz"));
     // No display name: Qt would append it to every caption ("Add... — Dudud Adadadiz").
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setStyle(ui::createMenuSpacingStyle());
 
     SingleInstance instance;
     if (const SingleInstance::Start s = instance.start(*request); s != SingleInstance::First)

@@ -1,6 +1,7 @@
 #include "app/launcher.h"
 
 #include "editor/rules/editorrules.h"
+#include "entries/ini.h"
 #include "launch/actionlauncher.h"
 #include "launch/commandline.h"
 #include "mainwindow/form1.h"
@@ -15,6 +16,7 @@
 #include "ui/programicon.h"
 
 #include <QCursor>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMenu>
 
@@ -66,6 +68,8 @@ bool Launcher::Form_Load()
     const platform::SweepResult swept = m_store.sweepLeftovers();
     if (!swept.ok)
         qWarning("%s", qPrintable(swept.error));
+    if (m_store.path().isEmpty())
+        m_platform.dialogs->tell(nullptr, noConfigFolderText(), platform::Severity::Error);
     m_store.getinfo();
 
     platform::TrayIcon &tray = *m_platform.trayIcon;
@@ -76,6 +80,16 @@ bool Launcher::Form_Load()
     if (!tray.trayAvailable()) {
         mainWindow().show();
         mainWindow().minimise();
+    }
+    // A first start, from the menu as often as not, says where the program went and how to
+    // use it; once there is an entry file, the user knows.
+    if (const QString file = m_store.path();
+        !file.isEmpty() && !QFileInfo::exists(file) && tray.supportsMessages()) {
+        tray.showMessage(
+            QStringLiteral("Dudud Adadadiz is in the tray"),
+            QStringLiteral("Press F7 in any program to open the keyword prompt. Add entries in "
+                           "the main window: double-click the icon, or choose Main window in "
+                           "its menu."));
     }
     // Once the event loop has run the start-up's queued work (the icon's embedding among it).
     QTimer::singleShot(0, this, [] { platform::releaseFreedMemory(); });

@@ -16,7 +16,9 @@ QString EntryStore::path() const
 
 void EntryStore::getinfo()
 {
-    tables.getinfo(m_profile, path());
+    // Without a configuration folder there is no file to read: the list stays empty.
+    if (const QString file = path(); !file.isEmpty())
+        tables.getinfo(m_profile, file);
     // The tables hold what the program needs at rest; the parsed file, as large as the file
     // again, is read anew by the next command that needs it.
     m_profile.releaseCache();
@@ -42,7 +44,8 @@ bool EntryStore::reloadIfChanged()
 
 void EntryStore::watch()
 {
-    m_watcher.watch(path());
+    if (const QString file = path(); !file.isEmpty())
+        m_watcher.watch(file);
 }
 
 bool EntryStore::set_arrays(QStringList &hotkeys, QStringList &keywords, QStringList &actions) const
@@ -57,10 +60,14 @@ entries::EntryValues EntryStore::readEntry(int index)
 
 platform::WriteResult EntryStore::apply(const entries::WritePlan &plan)
 {
-    return entries::applyPlan(m_profile, path(), plan);
+    const QString file = path();
+    if (file.isEmpty())
+        return platform::WriteResult::failure(noConfigFolderText());
+    return entries::applyPlan(m_profile, file, plan);
 }
 
 platform::SweepResult EntryStore::sweepLeftovers()
 {
-    return m_profile.sweepLeftovers(path());
+    const QString file = path();
+    return file.isEmpty() ? platform::SweepResult{} : m_profile.sweepLeftovers(file);
 }

@@ -16,8 +16,19 @@ QString ini_read(platform::Profile &profile, const QString &path, const QString 
 platform::WriteResult ini_write(platform::Profile &profile, const QString &path,
                                 const QString &section, const QString &key, const QString &value);
 
-/// The entry file of a program run from @p programDir, worked out afresh for each call:
-/// "DAzad.ini" in that folder when that file exists or the user may create files there,
-/// otherwise "dudud-adadadiz/DAzad.ini" in the user's configuration folder
-/// ($XDG_CONFIG_HOME, or ~/.config when that is unset), whose folder the first write creates.
+/// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path, else
+/// ~/.config; empty when HOME is unset, empty or not an absolute path either.
+QString userConfigFolder();
+/// What the user is told when userConfigFolder() is empty.
+QString noConfigFolderText();
+
+/// Whether a program in @p programDir is an installed copy: its folder is the one the
+/// installation puts the program in, under any prefix.
+bool isInstalledCopy(const QString &programDir);
+
+/// The entry file of a program run from @p programDir, worked out afresh for each call.
+/// For a copy that is not installed, "DAzad.ini" in that folder when that file exists or the
+/// user may create files there. Otherwise, and always for an installed copy,
+/// "dudud-adadadiz/DAzad.ini" in userConfigFolder(), whose folder the first write creates;
+/// empty when there is no configuration folder (noConfigFolderText() says so).
 QString entryFilePath(const QString &programDir);

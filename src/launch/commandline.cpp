@@ -21,14 +21,6 @@ void print(FILE *to, const QString &text)
     std::fflush(to);
 }
 
-QString configDir()
-{
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!config.isEmpty() && QDir::isAbsolutePath(config))
-        return config;
-    return QDir::homePath() + QStringLiteral("/.config");
-}
-
 /// A desktop entry's Exec value: the path quoted as the desktop entry rules ask.
 QString execQuoted(const QString &program)
 {
@@ -143,25 +135,41 @@ QString usage(const QString &entryFile, const QString &keyboardSource)
                "  --autostart on    start the launcher at login (%1)\n"
                "  --autostart off   no longer start it at login\n"
                "\n"
+               "The entries are kept in DAzad.ini: beside the program for a copy that is not\n"
+               "installed (where it may create files there), otherwise, and always for an\n"
+               "installed copy, in $XDG_CONFIG_HOME/dudud-adadadiz/ (~/.config/dudud-adadadiz/).\n"
+               "\n"
                "Entry file:      %2\n"
                "Keyboard source: %3\n")
-        .arg(QDir::toNativeSeparators(autostartPath()), QDir::toNativeSeparators(entryFile),
+        .arg(autostartPath().isEmpty() ? QStringLiteral("no configuration folder")
+                                       : QDir::toNativeSeparators(autostartPath()),
+             entryFile.isEmpty() ? QStringLiteral("none: HOME is not set")
+                                 : QDir::toNativeSeparators(entryFile),
              keyboardSource);
 }
 
 QString autostartPath()
 {
-    return configDir() + QStringLiteral("/autostart/dudud-adadadiz.desktop");
+    const QString config = userConfigFolder();
+    return config.isEmpty() ? QString()
+                            : config + QStringLiteral("/autostart/dudud-adadadiz.desktop");
 }
 
 QByteArray autostartEntry(const QString &program)
 {
+    // An installed copy is started by its command name, so the entry outlives no particular
+    // install folder; TryExec makes a desktop skip it once the program is gone. A copy that is
+    // not installed is on no PATH: it is named by its file.
+    const bool installed = isInstalledCopy(QFileInfo(program).absolutePath());
+    const QString name = QStringLiteral("dudud-adadadiz");
+    QString tryExec = installed ? name : program;
+    tryExec.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Dudud Adadadiz\n"
            "Comment=Opens web pages, files and programs by hotkey or keyword\n"
            "Exec=" +
-           execQuoted(program).toUtf8() +
+           (installed ? name : execQuoted(program)).toUtf8() + "\nTryExec=" + tryExec.toUtf8() +
            "\n"
            "Icon=dudud-adadadiz\n"
            "Terminal=false\n"
@@ -184,6 +192,10 @@ int run(const QStringList &args, const QString &program)
     if (args.size() == 2 && args.first() == QLatin1String("--autostart") &&
         (args.at(1) == QLatin1String("on") || args.at(1) == QLatin1String("off"))) {
         const QString path = autostartPath();
+        if (path.isEmpty()) {
+            print(stderr, QStringLiteral("dudud-adadadiz: %1\n").arg(noConfigFolderText()));
+            return 1;
+        }
         if (args.at(1) == QLatin1String("off")) {
             if (QFileInfo::exists(path) && !QFile::remove(path)) {
                 print(stderr, QStringLiteral("dudud-adadadiz: %1 could not be removed.\n")

@@ -54,9 +54,11 @@ QString usage(const QString &entryFile, const QString &keyboardSource);
 /// The keyboard source this session would get, in words.
 QString keyboardSourceName();
 
-/// The autostart entry of the user: $XDG_CONFIG_HOME/autostart/dudud-adadadiz.desktop.
+/// The autostart entry of the user: $XDG_CONFIG_HOME/autostart/dudud-adadadiz.desktop;
+/// empty when there is no configuration folder.
 QString autostartPath();
-/// A desktop entry that starts @p program at login.
+/// A desktop entry that starts @p program at login: by its command name when it is an
+/// installed copy, else by its path.
 QByteArray autostartEntry(const QString &program);
 
 /// Runs the command in @p args (the arguments after the program's name) and returns the

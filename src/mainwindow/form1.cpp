@@ -3,6 +3,7 @@
 #include "about/frmabout.h"
 #include "editor/dialog.h"
 #include "entries/entrystore.h"
+#include "mainwindow/rules/windowsize.h"
 #include "platform/trayicon.h"
 #include "ui/programicon.h"
 
@@ -13,10 +14,21 @@
 #include <QLoggingCategory>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <QWindow>
 
 Q_DECLARE_LOGGING_CATEGORY(lcTray)
+
+namespace {
+// The design's client area, and the list's margins in it.
+constexpr QSize DesignClient(514, 457);
+constexpr QMargins ListMargins(3, 5, 4, 4);
+// The most of the screen's free width one column takes; a longer text is shortened.
+constexpr int ColumnShareOfScreen = 2; // a half
+} // namespace
 
 Form1::Form1(EntryStore &store, platform::Dialogs &dialogs, platform::HelpViewer &help,
              const platform::TrayIcon &tray, QWidget *parent)
@@ -29,9 +41,10 @@ Form1::Form1(EntryStore &store, platform::Dialogs &dialogs, platform::HelpViewer
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildList();
     buildMenus();
-    resize(514, 457 + menuBar()->sizeHint().height());
+    resize(DesignClient.width(), DesignClient.height() + menuBar()->sizeHint().height());
     connect(&m_store, &EntryStore::aboutToReload, this, &Form1::keepSelection);
     connect(&m_store, &EntryStore::reloaded, this, &Form1::restoreSelection);
+    connect(&m_store, &EntryStore::reloaded, this, &Form1::fitColumns);
     selectRow(1);
 }
 
@@ -48,10 +61,13 @@ void Form1::buildList()
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
 
-    // The list keeps its design position and size whatever the window's size.
+    // The list fills the window within the design's margins, so that a window grown for a
+    // larger font, or shrunk to fit the screen, shows as much of it as there is room for.
+    auto *layout = new QVBoxLayout(client);
+    layout->setContentsMargins(ListMargins);
     ListView1 = new QTreeView(client);
     ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setGeometry(3, 5, 507, 448);
+    layout->addWidget(ListView1);
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
     ListView1->setUniformRowHeights(true);
@@ -65,10 +81,55 @@ void Form1::buildList()
     ListView1->setModel(m_store.tables.list());
     ListView1->header()->setSectionsMovable(false);
     ListView1->header()->setStretchLastSection(false);
-    // A third of the list's inner width each, so the three fill it without a scroll bar.
-    const int third = (ListView1->width() - 2 * ListView1->frameWidth()) / 3;
-    for (int c = 0; c < 3; ++c)
-        ListView1->header()->resizeSection(c, third);
+    ListView1->resize(DesignClient - QSize(ListMargins.left() + ListMargins.right(),
+                                           ListMargins.top() + ListMargins.bottom()));
+    // The columns follow the list's width, which its layout sets after the window's.
+    ListView1->installEventFilter(this);
+    fitColumns();
+}
+
+QList<int> Form1::columnNeeds() const
+{
+    // Through the base class, where the view's own measure is public.
+    const QAbstractItemView *view = ListView1;
+    QList<int> needs;
+    for (int c = 0; c < ListView1->model()->columnCount(); ++c)
+        needs << qMax(ListView1->header()->sectionSizeHint(c), view->sizeHintForColumn(c));
+    return needs;
+}
+
+int Form1::columnRoom() const
+{
+    // The rows' room: the list less its frame, and less the scroll bar when the rows are
+    // more than the list holds (the bar comes later, once the list has laid itself out).
+    int room = ListView1->width() - 2 * ListView1->frameWidth();
+    const int rows = ListView1->model()->rowCount();
+    const int inner = ListView1->height() - 2 * ListView1->frameWidth() -
+                      ListView1->header()->sizeHint().height();
+    const QAbstractItemView *view = ListView1;
+    if (rows > 0 && rows * view->sizeHintForRow(0) > inner)
+        room -= ListView1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ListView1);
+    return room;
+}
+
+void Form1::fitColumns()
+{
+    const QList<int> widths = mainwindow::columnWidths(columnNeeds(), columnRoom());
+    for (int c = 0; c < widths.size(); ++c)
+        ListView1->header()->resizeSection(c, widths.at(c));
+}
+
+void Form1::fitToTexts()
+{
+    // The design's width where its columns hold their texts; wider where they need it, each
+    // column up to a share of the screen. Too large for the screen, the window is shrunk by
+    // the resize rule once its frame is known.
+    const QScreen *scr = screen();
+    const int cap = scr ? scr->availableGeometry().width() / ColumnShareOfScreen : INT_MAX;
+    const int room = columnRoom();
+    const int wanted = mainwindow::wantedColumnRoom(columnNeeds(), room, cap);
+    resize(width() + wanted - room, height());
+    fitColumns();
 }
 
 Dialog *Form1::editor() const
@@ -160,6 +221,10 @@ void Form1::restoreSelection()
 void Form1::present()
 {
     restoreWindowState();
+    if (!m_sized) {
+        m_sized = true;
+        fitToTexts();
+    }
     show();
     Form_Resize();
     ui::bringForward(this);
@@ -182,17 +247,23 @@ void Form1::Form_Resize()
     const QScreen *scr = screen();
     if (!scr)
         return;
-    const QRect sg = scr->geometry();
     const QRect fg = outerGeometry();
     // Until the window manager has framed the window its frame is not known: centre again
     // once it is. The frame's size can become known without a move of the window (its
     // extents come as a property), so it is also looked at for a while after the show.
     m_centreOnFrame = isVisible() && fg == geometry();
+    const QRect place = mainwindow::placeFrame(fg.size(), scr->availableGeometry());
+    if (place.size() != fg.size()) {
+        // Larger than the screen's free area, title bar included: shrunk to fit, and the
+        // list scrolls. The resize comes back here and centres it.
+        const QSize before = size();
+        resize(size() - (fg.size() - place.size()));
+        if (size() != before)
+            return;
+    }
     // The client area is placed, so that the frame's size is the one read here, not the one
     // the widget last heard of.
-    const QPoint frameAt(sg.x() + sg.width() / 2 - fg.width() / 2,
-                         sg.y() + sg.height() / 2 - fg.height() / 2);
-    setGeometry(QRect(frameAt + (geometry().topLeft() - fg.topLeft()), size()));
+    setGeometry(QRect(place.topLeft() + (geometry().topLeft() - fg.topLeft()), size()));
     if (m_centreOnFrame)
         checkFrameLater(10);
 }
@@ -271,6 +342,13 @@ void Form1::moveEvent(QMoveEvent *event)
     QMainWindow::moveEvent(event);
     if (m_centreOnFrame && outerGeometry() != geometry())
         Form_Resize();
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListView1 && event->type() == QEvent::Resize)
+        fitColumns();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Form1::resizeEvent(QResizeEvent *event)

@@ -89,6 +89,7 @@ protected:
     void changeEvent(QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Form_Resize();
@@ -98,6 +99,14 @@ private:
     void restoreWindowState();
     void buildList();
     void buildMenus();
+    /// What each column needs for its heading and its widest shown text.
+    QList<int> columnNeeds() const;
+    /// The width the list gives its columns now.
+    int columnRoom() const;
+    /// Shares the list's width out among its columns by their needs.
+    void fitColumns();
+    /// The first size: as wide as the columns' texts want, within a share of the screen.
+    void fitToTexts();
     /// Reloads the list and selects @p row (1-based; clamped; 0 selects the first).
     void reload(int row);
     /// Keeps the selection on the same entry across a reload, where it is still there.
@@ -115,4 +124,5 @@ private:
     bool m_restoring = false;
     bool m_centreOnFrame = false; ///< centred before the frame was known
     std::function<bool(const QString &)> m_shortcutProbe;
+    bool m_sized = false;         ///< the first size is set
 };

@@ -37,6 +37,13 @@ public:
     /// Trays that leave the menu to the program report TrayActivation::ContextMenu instead.
     virtual void setContextMenu(QMenu *menu) = 0;
 
+    /// Whether the desktop shows messages from the icon (a balloon beside it, or a desktop
+    /// notification).
+    virtual bool supportsMessages() const = 0;
+    /// Shows @p text under @p title as a message from the icon, where supportsMessages(). An
+    /// icon still waiting for its tray shows the message when the tray comes.
+    virtual void showMessage(const QString &title, const QString &text) = 0;
+
 signals:
     void activated(platform::TrayActivation activation);
 };

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOption>
@@ -55,7 +56,30 @@ QRect textArea(const QWidget *w, const QRect &r)
     return area;
 }
 
+class MenuSpacingStyle : public QProxyStyle
+{
+public:
+    QSize sizeFromContents(ContentsType type, const QStyleOption *option, const QSize &size,
+                           const QWidget *widget) const override
+    {
+        QSize s = QProxyStyle::sizeFromContents(type, option, size, widget);
+        // The label is drawn at the left of what the shortcut leaves, the shortcut right
+        // after it: a wider item puts the room between them.
+        if (type == CT_MenuItem) {
+            const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option);
+            if (item && item->text.contains(QLatin1Char('\t')))
+                s.rwidth() += item->fontMetrics.height();
+        }
+        return s;
+    }
+};
+
 } // namespace
+
+QStyle *createMenuSpacingStyle()
+{
+    return new MenuSpacingStyle;
+}
 
 QSize wholeTextSize(const QWidget *w, const QString &text)
 {

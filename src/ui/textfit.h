@@ -3,6 +3,7 @@
 #include <QSize>
 #include <QString>
 
+class QStyle;
 class QWidget;
 
 /// Sizing the windows' controls from their font: the window designs are drawn in pixels for a
@@ -22,5 +23,10 @@ QSize roomyTextSize(const QWidget *w, const QString &text);
 /// How much taller the font of @p w is than the one the designs were drawn for; at least 1.
 /// Fields that hold what the user types are made this much wider.
 qreal fontGrowth(const QWidget *w);
+
+/// The desktop's style with a line's height between a menu item's label and its shortcut:
+/// the styles size an item for the two side by side, which leaves them touching once the
+/// font is large ("Dudud AdadadizF7"). For QApplication::setStyle(), which takes it.
+QStyle *createMenuSpacingStyle();
 
 } // namespace ui

@@ -92,6 +92,33 @@ private slots:
         QCOMPARE(r.fp.dialogs->messages.size(), 1);
     }
 
+    void firstStartSaysWhereTheProgramWent_data()
+    {
+        QTest::addColumn<QByteArray>("ini"); // null: no entry file
+        QTest::addColumn<bool>("messages");
+        QTest::addColumn<int>("told");
+        QTest::newRow("no entry file") << QByteArray() << true << 1;
+        QTest::newRow("an entry file") << threeEntries << true << 0;
+        QTest::newRow("an entry file without entries") << QByteArray("[count]\nc=0\n") << true << 0;
+        QTest::newRow("a tray without messages") << QByteArray() << false << 0;
+    }
+
+    void firstStartSaysWhereTheProgramWent()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, messages);
+        QFETCH(int, told);
+        AppRig r(ini);
+        r.fp.trayIcon->messages = messages;
+        QVERIFY(r.launcher->Form_Load());
+        QCOMPARE(r.fp.trayIcon->shownMessages.size(), told);
+        if (told) {
+            const QString m = r.fp.trayIcon->shownMessages.first();
+            QVERIFY2(m.contains("tray") && m.contains("F7") && m.contains("main window"),
+                     qPrintable(m));
+        }
+    }
+
     void exitTakesTheIconAwayThenEnds_data()
     {
         QTest::addColumn<QString>("how");

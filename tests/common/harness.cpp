@@ -274,6 +274,12 @@ QStringList E2eSession::appCommand() const
                                   : m_appCommand;
 }
 
+QStringList E2eSession::lookEnvironment(const QString &look)
+{
+    return {QStringLiteral("XDG_CURRENT_DESKTOP=KDE"), QStringLiteral("KDE_SESSION_VERSION=5"),
+            QStringLiteral("XDG_CONFIG_DIRS=" DUDUD_LOOKS_DIR "/") + look};
+}
+
 bool E2eSession::startApp(const QStringList &extraEnv, const std::function<bool()> &ready)
 {
     m_app = std::make_unique<QProcess>();

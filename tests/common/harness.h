@@ -53,6 +53,10 @@ public:
     bool startTray();
     void stopTray();
 
+    /// The variables for startApp() that give the program the font and colours of the look
+    /// @p look of docs/looks/ (its kdeglobals file), as a Plasma desktop gives them.
+    static QStringList lookEnvironment(const QString &look);
+
     /// Starts the program copy; waits until @p ready holds or, without it, until its main
     /// window exists or its icon is docked in the XEmbed tray.
     bool startApp(const QStringList &extraEnv = {}, const std::function<bool()> &ready = {});

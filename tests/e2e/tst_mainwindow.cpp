@@ -12,10 +12,17 @@ namespace {
 
 const QString mainTitle = QStringLiteral("ZIZI Dudud Adadadiz");
 
-/// Starts the program and shows its main window by starting it a second time.
-bool showMainWindow(E2eSession &x)
+/// Entries as a user has them: a web page, a document, a program with an argument.
+const QByteArray realEntries =
+    "[count]\nc=3\n"
+    "[1]\nAction=https://www.debian.org/releases/bookworm/\nHotkey=E\nKeyword=debian\n"
+    "[2]\nAction=/home/me/Documents/Budget 2026.ods\nHotkey=F12\nKeyword=budget\n"
+    "[3]\nAction=/usr/bin/xterm -e htop\nHotkey=T\nKeyword=top\n";
+
+/// Starts the program (with @p env) and shows its main window by starting it a second time.
+bool showMainWindow(E2eSession &x, const QStringList &env = {})
 {
-    if (!x.startApp())
+    if (!x.startApp(env))
         return false;
     QElapsedTimer t;
     t.start();
@@ -137,6 +144,49 @@ private slots:
                                       qAbs(f.y() - (800 / 2 - f.height() / 2)));
         };
         QTRY_COMPARE_WITH_TIMEOUT(offCentre(), 0, 3000);
+    }
+
+    // A larger text size or scale: the window grows for its texts where it needs to, never
+    // past the screen (title bar, menus and headings stay on it), centred there.
+    void theFrameStaysOnTheScreenAtAnyTextSize_data()
+    {
+        QTest::addColumn<QStringList>("env");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<bool>("wider"); // than the design's 514, for the entries' texts
+        QTest::newRow("default font") << QStringList() << 1 << false;
+        QTest::newRow("20 pt") << E2eSession::lookEnvironment(QStringLiteral("font20")) << 1
+                               << true;
+        QTest::newRow("scale 2") << QStringList{QStringLiteral("QT_SCALE_FACTOR=2")} << 2 << false;
+    }
+
+    void theFrameStaysOnTheScreenAtAnyTextSize()
+    {
+        QFETCH(QStringList, env);
+        QFETCH(int, scale);
+        QFETCH(bool, wider);
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        x.writeEntryFile(realEntries);
+        QVERIFY2(showMainWindow(x, env), qPrintable(x.error()));
+        const QString w = x.visibleWindows(mainTitle).first();
+        const QRect screen(0, 0, 1280, 800);
+        auto placed = [&] {
+            const QRect f = frameOf(x, w);
+            return !f.isEmpty() && screen.contains(f) &&
+                   qAbs(f.center().x() - screen.center().x()) <= 1 &&
+                   qAbs(f.center().y() - screen.center().y()) <= 1;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(placed(),
+                                  qPrintable(QStringLiteral("frame %1,%2 %3x%4")
+                                                 .arg(frameOf(x, w).x())
+                                                 .arg(frameOf(x, w).y())
+                                                 .arg(frameOf(x, w).width())
+                                                 .arg(frameOf(x, w).height())),
+                                  3000);
+        qInfo("frame %d,%d %dx%d", frameOf(x, w).x(), frameOf(x, w).y(), frameOf(x, w).width(),
+              frameOf(x, w).height());
+        QCOMPARE(x.geometry(w).width() > 514 * scale, wider);
+        x.screenshot(QStringLiteral("main-window-") + QTest::currentDataTag());
     }
 
     void minimisingHidesIntoTheTray_data()

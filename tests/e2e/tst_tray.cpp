@@ -7,6 +7,7 @@
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
+#include <QImage>
 #include <QtTest>
 
 namespace {
@@ -32,6 +33,45 @@ bool popupVisible(const E2eSession &x)
               QStringLiteral("for w in $(xdotool search --onlyvisible --class dudud-adadadiz); "
                              "do xwininfo -id $w; done")})
         .contains(QLatin1String("Override Redirect State: yes"));
+}
+
+/// The popup of the program on the screen (an override-redirect window), or none.
+QString popupWindow(const E2eSession &x)
+{
+    for (const QString &w : x.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                       QStringLiteral("--class"), QStringLiteral("dudud-adadadiz")})
+                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        if (x.run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), w})
+                .contains(QLatin1String("Override Redirect State: yes")))
+            return w;
+    }
+    return {};
+}
+
+/// The widest run of background between the first and the last ink of @p band of @p shot:
+/// the space between a menu item's label and its shortcut.
+int widestGap(const QImage &shot, const QRect &band)
+{
+    const QColor background = shot.pixelColor(band.left() + 2, band.center().y());
+    int first = -1, last = -1, gap = 0, run = 0;
+    for (int x = band.left(); x <= band.right(); ++x) {
+        bool ink = false;
+        for (int y = band.top(); y <= band.bottom() && !ink; ++y) {
+            const QColor c = shot.pixelColor(x, y);
+            ink = qAbs(qGray(c.rgb()) - qGray(background.rgb())) > 80;
+        }
+        if (!ink) {
+            ++run;
+            continue;
+        }
+        if (first >= 0)
+            gap = qMax(gap, run);
+        else
+            first = x;
+        last = x;
+        run = 0;
+    }
+    return last > first ? gap : -1;
 }
 
 bool clickIcon(E2eSession &x, const QStringList &clickArgs)
@@ -128,6 +168,33 @@ private slots:
         x.xdotool({QStringLiteral("key"), QStringLiteral("e")});
         QVERIFY(x.waitForAppExit(5000));
         QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 0, 5000);
+    }
+
+    // At 20 pt the menu's labels and shortcuts stay apart: "Dudud Adadadiz" and "F7" are
+    // further apart than the words of the label.
+    void trayMenuKeepsShortcutsApartAtLargeFonts()
+    {
+        E2eSession x;
+        QVERIFY2(x.ok(), qPrintable(x.error()));
+        x.writeEntryFile("[count]\nc=0\n");
+        QVERIFY2(x.startApp(E2eSession::lookEnvironment(QStringLiteral("font20"))),
+                 qPrintable(x.error()));
+        QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 1, 10000);
+        QVERIFY(clickIcon(x, {QStringLiteral("3")}));
+        QTRY_VERIFY_WITH_TIMEOUT(!popupWindow(x).isEmpty(), 5000);
+        QTest::qWait(300); // painted
+        const QRect menu = x.geometry(popupWindow(x));
+        const QImage shot(x.screenshot(QStringLiteral("tray-menu-20pt")));
+        QVERIFY(!shot.isNull());
+        // Three items of one height: the prompt's is the middle one. Its label's words are
+        // a space apart, about a fifth of the line; its shortcut sits further off.
+        const int item = menu.height() / 3;
+        const QRect band(menu.left() + 4, menu.top() + item + item / 4, menu.width() - 8, item / 2);
+        const int gap = widestGap(shot, band);
+        QVERIFY2(gap > item / 2, qPrintable(QStringLiteral("label and shortcut %1 px apart in "
+                                                           "an item %2 px high")
+                                                .arg(gap)
+                                                .arg(item)));
     }
 
     void statusNotifierHost()

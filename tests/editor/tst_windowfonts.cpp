@@ -1,39 +1,32 @@
 #include "about/frmabout.h"
-#include "editor/dialog.h"
 #include "apprig.h"
+#include "editor/dialog.h"
+#include "ink.h"
 #include "prompt/form2.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 
-#include <algorithm>
 #include <memory>
 
 namespace {
 
-/// Dark grey pixels of @p w drawn at @p size: the ink of its text (frames and backgrounds are
-/// lighter in the default palette, a default button's frame is coloured).
+/// The ink of the text of @p w drawn at @p size.
 int ink(QWidget *w, const QSize &size)
 {
     const QSize before = w->size();
     w->resize(size);
     const QImage img = w->grab().toImage();
     w->resize(before);
-    int n = 0;
-    for (int y = 0; y < img.height(); ++y) {
-        for (int x = 0; x < img.width(); ++x) {
-            const QColor c = img.pixelColor(x, y);
-            const int spread =
-                std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()});
-            n += qGray(c.rgb()) < 100 && spread < 40;
-        }
-    }
-    return n;
+    return inkIn(img, img.rect());
 }
 
 } // namespace
@@ -46,6 +39,8 @@ private slots:
     void cleanup();
     void textsAreWhole_data();
     void textsAreWhole();
+    void mainWindowColumnsShowWholeTexts_data();
+    void mainWindowColumnsShowWholeTexts();
 
 private:
     QFont m_default;
@@ -161,5 +156,66 @@ void TstWindowFonts::textsAreWhole()
     }
 }
 
-QTEST_MAIN(TstWindowFonts)
+void TstWindowFonts::mainWindowColumnsShowWholeTexts_data()
+{
+    QTest::addColumn<qreal>("points"); // 0: the default font
+    QTest::newRow("default font") << 0.0;
+    QTest::newRow("12 pt") << 12.0;
+    QTest::newRow("20 pt") << 20.0;
+}
+
+// Entries as people have them, on a 1280x800 screen: every cell whole, the window on the
+// screen.
+void TstWindowFonts::mainWindowColumnsShowWholeTexts()
+{
+    QFETCH(qreal, points);
+    if (points > 0) {
+        QFont f = m_default;
+        f.setPointSizeF(points);
+        QApplication::setFont(f);
+    }
+    AppRig r("[count]\nc=3\n"
+             "[1]\nAction=https://www.debian.org/releases/bookworm/\nHotkey=E\nKeyword=debian\n"
+             "[2]\nAction=/home/me/Documents/Budget 2026.ods\nHotkey=F12\nKeyword=budget\n"
+             "[3]\nAction=/usr/bin/xterm -e htop\nHotkey=T\nKeyword=top\n");
+    QVERIFY(r.launcher->Form_Load());
+    Form1 &f = r.form();
+    f.present();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QCOMPARE(f.screen()->availableGeometry(), QRect(0, 0, 1280, 800));
+    QVERIFY(f.screen()->availableGeometry().contains(f.frameGeometry()));
+    QTreeView *v = f.ListView1;
+    v->selectionModel()->clear(); // selected text is light on dark
+    QAbstractItemModel *m = v->model();
+    for (int c = 0; c < m->columnCount(); ++c) {
+        const int width = v->header()->sectionSize(c);
+        const QImage here = v->viewport()->grab().toImage();
+        v->header()->resizeSection(c, width * 3);
+        const QImage roomy = v->viewport()->grab().toImage();
+        v->header()->resizeSection(c, width);
+        for (int row = 0; row < m->rowCount(); ++row) {
+            const QModelIndex i = m->index(row, c);
+            const int inkHere = inkIn(here, v->visualRect(i));
+            QRect wide = v->visualRect(i);
+            wide.setWidth(width * 3);
+            const int inkRoomy = inkIn(roomy, wide);
+            QVERIFY2(inkHere > 0 && inkHere == inkRoomy,
+                     qPrintable(QStringLiteral("\"%1\" cut at %2 px: %3 dark pixels of %4")
+                                    .arg(i.data().toString())
+                                    .arg(width)
+                                    .arg(inkHere)
+                                    .arg(inkRoomy)));
+        }
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    // A screen as large as the laptops' that the main window is sized for.
+    qputenv("QT_QPA_PLATFORM",
+            "offscreen:configfile=" DUDUD_TEST_DATA_DIR "/screens/1280x800.json");
+    QApplication app(argc, argv);
+    TstWindowFonts t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "tst_windowfonts.moc"

@@ -99,6 +99,8 @@ private slots:
     void removePatternInOneGroup();
     void entriesOfAnInstalledCopyLiveInTheConfigFolder_data();
     void entriesOfAnInstalledCopyLiveInTheConfigFolder();
+    void entryFileOfEachCopyAndEnvironment_data();
+    void entryFileOfEachCopyAndEnvironment();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -574,6 +576,70 @@ void TstEntryTables::entriesOfAnInstalledCopyLiveInTheConfigFolder()
         QVERIFY2(written.ok, qPrintable(written.error));
         QCOMPARE(ini_read(profile(), path, "1", "Keyword", ""), QStringLiteral("k"));
     }
+}
+
+// An installed copy keeps its entries in the configuration folder even where it may write
+// its own folder (run as root); without a home there is no entry file rather than one at /.
+void TstEntryTables::entryFileOfEachCopyAndEnvironment_data()
+{
+    QTest::addColumn<QString>("programDir"); // in the test's folder
+    QTest::addColumn<bool>("fileBeside");
+    QTest::addColumn<QByteArray>("configHome"); // "-": unset
+    QTest::addColumn<QByteArray>("home");       // "-": unset; "@": the test's folder
+    QTest::addColumn<QString>("expected");      // "@": the test's folder
+    const QString installed = QStringLiteral("usr/lib/dudud-adadadiz");
+    QTest::newRow("a build folder")
+        << "build" << false << QByteArray("/cfg") << QByteArray("@") << "@/build/DAzad.ini";
+    QTest::newRow("installed, its folder writable")
+        << installed << false << QByteArray("/cfg") << QByteArray("@")
+        << "/cfg/dudud-adadadiz/DAzad.ini";
+    QTest::newRow("installed, a file beside it")
+        << installed << true << QByteArray("/cfg") << QByteArray("@")
+        << "/cfg/dudud-adadadiz/DAzad.ini";
+    QTest::newRow("installed, no XDG_CONFIG_HOME")
+        << installed << false << QByteArray("-") << QByteArray("@")
+        << "@/.config/dudud-adadadiz/DAzad.ini";
+    QTest::newRow("installed, a relative XDG_CONFIG_HOME")
+        << installed << false << QByteArray("cfg") << QByteArray("@")
+        << "@/.config/dudud-adadadiz/DAzad.ini";
+    QTest::newRow("installed, HOME unset")
+        << installed << false << QByteArray("-") << QByteArray("-") << QString();
+    QTest::newRow("installed, HOME empty")
+        << installed << false << QByteArray("") << QByteArray("") << QString();
+    QTest::newRow("installed, HOME relative")
+        << installed << false << QByteArray("-") << QByteArray("me") << QString();
+    QTest::newRow("installed, HOME unset, XDG_CONFIG_HOME set")
+        << installed << false << QByteArray("/cfg") << QByteArray("-")
+        << "/cfg/dudud-adadadiz/DAzad.ini";
+    QTest::newRow("a folder named like the install folder's parent")
+        << "lib" << false << QByteArray("/cfg") << QByteArray("@") << "@/lib/DAzad.ini";
+}
+
+void TstEntryTables::entryFileOfEachCopyAndEnvironment()
+{
+    QFETCH(QString, programDir);
+    QFETCH(bool, fileBeside);
+    QFETCH(QByteArray, configHome);
+    QFETCH(QByteArray, home);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    const QString program = dir.filePath(programDir);
+    QVERIFY(QDir().mkpath(program));
+    if (fileBeside)
+        put(program + QStringLiteral("/DAzad.ini"), "[count]\nc=0\n");
+    const QByteArray oldHome = qgetenv("HOME");
+    auto set = [&](const char *name, const QByteArray &value) {
+        if (value == "-")
+            qunsetenv(name);
+        else
+            qputenv(name, value == "@" ? QFile::encodeName(dir.path()) : value);
+    };
+    set("XDG_CONFIG_HOME", configHome);
+    set("HOME", home);
+    const QString path = entryFilePath(program);
+    qunsetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", oldHome);
+    QCOMPARE(path, QString(expected).replace(QLatin1Char('@'), dir.path()));
 }
 
 QTEST_GUILESS_MAIN(TstEntryTables)

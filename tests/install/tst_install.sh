@@ -35,9 +35,20 @@ as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$w
     fail "--version"
 as_nobody "$prefix/bin/dudud-adadadiz" --help | grep -x > /dev/null \
     "Entry file:      $work/config/dudud-adadadiz/DAzad.ini" || fail "--help: entry file"
+# Whoever runs it, even one who may write the program's folder: the configuration folder.
+env HOME="$work" XDG_CONFIG_HOME="$work/own" "$prefix/bin/dudud-adadadiz" --help |
+    grep -x > /dev/null "Entry file:      $work/own/dudud-adadadiz/DAzad.ini" ||
+    fail "--help: entry file of the installation's owner"
+env -u HOME -u XDG_CONFIG_HOME "$prefix/bin/dudud-adadadiz" --help |
+    grep -x > /dev/null "Entry file:      none: HOME is not set" || fail "--help without HOME"
 chmod 777 "$work"
 as_nobody "$prefix/bin/dudud-adadadiz" --autostart on > /dev/null || fail "--autostart on"
-desktop-file-validate "$work/config/autostart/dudud-adadadiz.desktop" || fail "autostart entry"
+autostart=$work/config/autostart/dudud-adadadiz.desktop
+desktop-file-validate "$autostart" || fail "autostart entry"
+# By its command name, so that the entry neither names a folder a removal takes away nor
+# starts anything once the program is gone.
+grep -x "Exec=dudud-adadadiz" "$autostart" > /dev/null || fail "autostart Exec"
+grep -x "TryExec=dudud-adadadiz" "$autostart" > /dev/null || fail "autostart TryExec"
 as_nobody "$prefix/bin/dudud-adadadiz" --autostart off > /dev/null || fail "--autostart off"
 [ ! -e "$work/config/autostart/dudud-adadadiz.desktop" ] || fail "autostart entry left"
 set +e

@@ -1,19 +1,47 @@
-// The installed program as a user who may not write its folder: started through the link in
-// bin/ under a real X server, it adds an entry through the editor into that user's
-// configuration folder.
+// The installed program, as a user who may not write its folder and as the folder's owner:
+// started through the link in bin/ under a real X server, it adds an entry through the
+// editor into that user's configuration folder and writes nothing under the prefix.
 
 #include "harness.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QtTest>
+
+namespace {
+/// Every file and folder under @p dir, with its size and time of change.
+QStringList tree(const QString &dir)
+{
+    QStringList all;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo f = it.nextFileInfo();
+        all << QStringLiteral("%1 %2 %3")
+                   .arg(f.filePath())
+                   .arg(f.size())
+                   .arg(f.lastModified().toMSecsSinceEpoch());
+    }
+    all.sort();
+    return all;
+}
+} // namespace
 
 class TstInstalled : public QObject
 {
     Q_OBJECT
 private slots:
+    void addsAnEntryIntoTheConfigFolder_data()
+    {
+        QTest::addColumn<bool>("asNobody");
+        QTest::newRow("a user who may not write the program's folder") << true;
+        QTest::newRow("the owner of the installation (root)") << false;
+    }
+
     void addsAnEntryIntoTheConfigFolder()
     {
+        QFETCH(bool, asNobody);
         E2eSession x;
         QVERIFY2(x.ok(), qPrintable(x.error()));
         const QString prefix = x.path(QStringLiteral("prefix"));
@@ -25,21 +53,20 @@ private slots:
         QVERIFY(QDir().mkpath(config));
         QFile::setPermissions(x.dir(), QFileDevice::Permissions(0x7755));
         QFile::setPermissions(config, QFileDevice::Permissions(0x7777));
-        const QStringList asNobody{"setpriv",
-                                   "--reuid=nobody",
-                                   "--regid=nogroup",
-                                   "--clear-groups",
-                                   "env",
-                                   "HOME=" + config,
-                                   "XDG_CONFIG_HOME=" + config,
-                                   prefix + "/bin/dudud-adadadiz"};
-        x.setAppCommand(asNobody);
+        QStringList command{"env", "HOME=" + config, "XDG_CONFIG_HOME=" + config,
+                            prefix + "/bin/dudud-adadadiz"};
+        if (asNobody)
+            command =
+                QStringList{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"} +
+                command;
+        x.setAppCommand(command);
+        const QStringList installed = tree(prefix);
         QVERIFY2(x.startApp(), qPrintable(x.error()));
         QTRY_COMPARE_WITH_TIMEOUT(x.trayIconsOfApp().size(), 1, 10000);
 
         QProcess second; // the running copy shows its main window
         second.setProcessEnvironment(x.environment());
-        second.start(asNobody.first(), asNobody.mid(1));
+        second.start(command.first(), command.mid(1));
         QVERIFY(second.waitForFinished(10000));
         const QString title = QStringLiteral("ZIZI Dudud Adadadiz");
         QTRY_COMPARE_WITH_TIMEOUT(x.visibleWindows(title).size(), 1, 5000);
@@ -60,7 +87,7 @@ private slots:
         QVERIFY2(ini.contains("c=1") && ini.contains("Keyword=mine") &&
                      ini.contains("Action=/usr/bin/true"),
                  ini.constData());
-        QVERIFY(!QFile::exists(prefix + QStringLiteral("/lib/dudud-adadadiz/DAzad.ini")));
+        QCOMPARE(tree(prefix), installed);
     }
 };
 

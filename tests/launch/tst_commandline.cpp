@@ -1,5 +1,6 @@
 // What a start hands over to the running copy: which command lines are requests, and that
-// each request survives the single-copy channel's line.
+// each request survives the single-copy channel's line; how the autostart entry names the
+// program.
 
 #include "launch/commandline.h"
 #include "platform/fake/fakeprofile.h"
@@ -89,6 +90,33 @@ private slots:
     {
         QFETCH(QByteArray, line);
         QVERIFY(!Request::fromMessage(line));
+    }
+
+    void autostartEntryNamesTheProgram_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QByteArray>("exec");
+        QTest::addColumn<QByteArray>("tryExec");
+        QTest::newRow("installed in /usr")
+            << "/usr/lib/dudud-adadadiz/dudud-adadadiz" << QByteArray("dudud-adadadiz")
+            << QByteArray("dudud-adadadiz");
+        QTest::newRow("installed in a home")
+            << "/home/me/.local/lib/dudud-adadadiz/dudud-adadadiz" << QByteArray("dudud-adadadiz")
+            << QByteArray("dudud-adadadiz");
+        QTest::newRow("a build folder, by its path")
+            << "/home/me/my $src/build/dudud-adadadiz"
+            << QByteArray("\"/home/me/my \\$src/build/dudud-adadadiz\"")
+            << QByteArray("/home/me/my $src/build/dudud-adadadiz");
+    }
+
+    void autostartEntryNamesTheProgram()
+    {
+        QFETCH(QString, program);
+        QFETCH(QByteArray, exec);
+        QFETCH(QByteArray, tryExec);
+        const QList<QByteArray> lines = commandline::autostartEntry(program).split('\n');
+        QVERIFY(lines.contains("Exec=" + exec));
+        QVERIFY(lines.contains("TryExec=" + tryExec));
     }
 };
 

@@ -83,8 +83,15 @@ public:
     void hide() override { shown = false; }
     bool trayAvailable() const override { return tray; }
     void setContextMenu(QMenu *menu) override { contextMenu = menu; }
+    bool supportsMessages() const override { return messages; }
+    void showMessage(const QString &title, const QString &text) override
+    {
+        shownMessages << title + QLatin1Char('\n') + text;
+    }
 
     bool tray = true;
+    bool messages = true;
+    QStringList shownMessages; ///< "title\ntext" of each message
     bool shown = false;
     int shows = 0;
     QIcon icon;

@@ -93,8 +93,31 @@ public:
 
     void setContextMenu(QMenu *menu) override { m_menu = menu; }
 
+    bool supportsMessages() const override
+    {
+        // Asked before the icon is made, Qt would settle on the kind of tray then present
+        // (see above). Both kinds it uses show messages: a balloon by an XEmbed icon, a
+        // desktop notification for a StatusNotifierItem.
+        return !m_icon || QSystemTrayIcon::supportsMessages();
+    }
+
+    void showMessage(const QString &title, const QString &text) override
+    {
+        m_message = {title, text};
+        if (m_icon)
+            showPendingMessage();
+    }
+
 private:
     bool xembedPresent() const { return m_xembed && m_xembed->present(); }
+
+    void showPendingMessage()
+    {
+        if (m_message.first.isEmpty() || !QSystemTrayIcon::supportsMessages())
+            return;
+        m_icon->showMessage(m_message.first, m_message.second, QSystemTrayIcon::Information, 15000);
+        m_message = {};
+    }
 
     void readTrayEvents()
     {
@@ -151,6 +174,11 @@ private slots:
             if (w->inherits("QSystemTrayIconSys"))
                 w->setWindowTitle(m_toolTip);
         }
+        // The balloon points at the icon: it waits until the tray has placed it.
+        QTimer::singleShot(500, this, [this] {
+            if (m_icon)
+                showPendingMessage();
+        });
     }
 
 private:
@@ -182,6 +210,7 @@ private:
 
     QIcon m_iconImage;
     QString m_toolTip;
+    QPair<QString, QString> m_message; ///< title and text of a message not shown yet
     bool m_wanted = false;
     QPointer<QSystemTrayIcon> m_icon;
     QPointer<QMenu> m_menu;
