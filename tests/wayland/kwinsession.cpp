@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
 
@@ -727,7 +728,7 @@ QList<KWinSession::Window> KWinSession::windows()
                                  "  const g = w.frameGeometry;\n"
                                  "  list.push({caption: w.caption, x: g.x, y: g.y, w: g.width,\n"
                                  "    h: g.height, active: w.active, pid: w.pid,\n"
-                                 "    x11: w.windowId !== undefined && w.windowId != 0});\n"
+                                 "    x11: w.windowId === undefined ? null : w.windowId != 0});\n"
                                  "}\n"
                                  "reply(JSON.stringify(list));\n"));
     QList<Window> result;
@@ -740,6 +741,15 @@ QList<KWinSession::Window> KWinSession::windows()
                   o.value(QLatin1String("w")).toInt(), o.value(QLatin1String("h")).toInt());
         w.active = o.value(QLatin1String("active")).toBool();
         w.x11 = o.value(QLatin1String("x11")).toBool();
+        // KWin 6 gives scripts no X window id: an X11 window is one the X server knows.
+        if (o.value(QLatin1String("x11")).isNull() && !m_x11Display.isEmpty()) {
+            QProcess x;
+            x.setProcessEnvironment(m_env);
+            x.start(QStringLiteral("xdotool"),
+                    {QStringLiteral("search"), QStringLiteral("--name"),
+                     QStringLiteral("^%1$").arg(QRegularExpression::escape(w.caption))});
+            w.x11 = x.waitForFinished(3000) && !x.readAllStandardOutput().trimmed().isEmpty();
+        }
         w.pid = o.value(QLatin1String("pid")).toInteger();
         result << w;
     }
