@@ -511,27 +511,18 @@ bool KWinSession::startGnomeShell()
                                  "packages of tools/deps.d/gnome.sh");
         return false;
     }
-    // GNOME Shell needs a system bus; a private one serves.
-    QFile config(path(QStringLiteral("system-bus.conf")));
-    config.open(QIODevice::WriteOnly);
-    config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-                 "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                 "<busconfig><type>system</type><listen>unix:path=" +
-                 QFile::encodeName(path(QStringLiteral("runtime/system_bus"))) +
-                 "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                 "<allow send_destination=\"*\"/><allow own=\"*\"/></policy></busconfig>\n");
-    config.close();
-    if (!startProcess(
-            QStringLiteral("system-bus"), QStringLiteral("dbus-daemon"),
-            {QStringLiteral("--nofork"), QStringLiteral("--config-file=") + config.fileName()},
-            m_env) ||
-        !waitFor([&] { return QFileInfo::exists(path(QStringLiteral("runtime/system_bus"))); },
-                 5000)) {
-        m_error = QStringLiteral("the system bus for GNOME Shell did not come up");
+    // GNOME Shell needs a system bus: the machine's, or one started here where there is none
+    // (a root made for tests).
+    const QString systemBus = QStringLiteral("/run/dbus/system_bus_socket");
+    if (!QFileInfo::exists(systemBus) &&
+        (!startProcess(QStringLiteral("system-bus"), QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--system"), QStringLiteral("--nofork"),
+                        QStringLiteral("--nopidfile")},
+                       m_env) ||
+         !waitFor([&] { return QFileInfo::exists(systemBus); }, 5000))) {
+        m_error = QStringLiteral("there is no system bus, and none could be started");
         return false;
     }
-    m_env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
-                 QStringLiteral("unix:path=") + path(QStringLiteral("runtime/system_bus")));
 
     // The shell answers org.gnome.Shell.Eval (the test's questions about its windows) only in
     // unsafe mode, which an extension of the session's own turns on.
@@ -857,12 +848,12 @@ bool KWinSession::gnomeKeys(const QStringList &steps, QList<qint64> *pressedUs)
         const QStringList chord = step.split(QLatin1Char('+'));
         for (const QString &k : chord) {
             sent = key(keysym(k), true) && sent;
+            if (pressedUs && &k == &chord.last()) {
+                timespec now;
+                clock_gettime(CLOCK_MONOTONIC, &now);
+                pressedUs->append(qint64(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+            }
             QTest::qWait(40);
-        }
-        if (pressedUs) {
-            timespec now;
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            pressedUs->append(qint64(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
         }
         QTest::qWait(80);
         for (auto it = chord.crbegin(); it != chord.crend(); ++it) {
