@@ -104,6 +104,13 @@ bool Launcher::Form_Load()
     connect(&keyboard, &platform::KeyboardDevice::keyPressed, this, &Launcher::wakeTick,
             Qt::QueuedConnection);
     connect(&keyboard, &platform::KeyboardDevice::failed, this, &Launcher::keyboardFailed);
+    // The device reads on: the hotkeys come once the user has done what the box says.
+    connect(
+        &keyboard, &platform::KeyboardDevice::notice, this,
+        [this](const QString &text) {
+            m_platform.dialogs->tell(nullptr, text, platform::Severity::Error);
+        },
+        Qt::QueuedConnection);
     Timer1.start();
     return true;
 }

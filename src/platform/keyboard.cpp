@@ -1,6 +1,5 @@
 #include "platform/keyboard.h"
 
-
 namespace platform {
 
 int scanCodeFromLinuxKey(int code)
@@ -158,16 +157,35 @@ KeyboardBackend chooseKeyboardBackend(const QByteArray &forced, const QByteArray
     return KeyboardBackend::Evdev;
 }
 
+QString shortcutSettingsPlace(const QByteArray &currentDesktop)
+{
+    const QList<QByteArray> names = currentDesktop.toUpper().split(':');
+    const QString gnome = QStringLiteral("GNOME: Settings > Keyboard > Keyboard Shortcuts > "
+                                         "Applications, \"Dudud Adadadiz\"");
+    const QString kde = QStringLiteral("KDE Plasma: System Settings > Shortcuts, \"Dudud "
+                                       "Adadadiz\"");
+    if (names.contains("GNOME"))
+        return gnome;
+    if (names.contains("KDE"))
+        return kde;
+    return gnome + QStringLiteral("; ") + kde;
+}
+
 QString waylandNoHotkeysMessage(const QString &why)
+{
+    return waylandNoHotkeysMessage(why, qgetenv("XDG_CURRENT_DESKTOP"));
+}
+
+QString waylandNoHotkeysMessage(const QString &why, const QByteArray &currentDesktop)
 {
     return QStringLiteral(
                "Dudud Adadadiz cannot watch the keyboard for its hotkeys (Ctrl+Shift+key, and F7) "
                "on this Wayland session: %1\n\n"
                "It keeps running: the tray icon, the main window and the prompt still work. To "
-               "get the hotkeys, do one of these, then start Dudud Adadadiz again:\n\n"
+               "get the hotkeys, do one of these:\n\n"
                "- Allow its request for global shortcuts when the desktop asks for it, or give "
-               "its shortcuts keys in the desktop's shortcut settings (KDE Plasma: System "
-               "Settings, Shortcuts, \"Dudud Adadadiz\").\n\n"
+               "its shortcuts keys in the desktop's shortcut settings (%2); the hotkeys then "
+               "work at once.\n\n"
                "- In the desktop's keyboard settings, add custom shortcuts: the command\n"
                "    dudud-adadadiz --prompt\n"
                "on F7, and for each hotkey KEY that your entries use, the command\n"
@@ -179,9 +197,9 @@ QString waylandNoHotkeysMessage(const QString &why)
                "TAG+=\"uaccess\"\n"
                "then run: udevadm control --reload && udevadm trigger --subsystem-match=input\n"
                "(joining the \"input\" group also works, but lets every program read every "
-               "input device). Where the desktop offers the portal too, start Dudud Adadadiz "
-               "with DUDUD_KEYBOARD=evdev to use the keyboards instead.")
-        .arg(why);
+               "input device), and start Dudud Adadadiz again. Where the desktop offers the "
+               "portal too, start it with DUDUD_KEYBOARD=evdev to use the keyboards instead.")
+        .arg(why, shortcutSettingsPlace(currentDesktop));
 }
 
 } // namespace platform

@@ -111,6 +111,10 @@ signals:
     void keyPressed();
     /// The device stopped working while running (connection lost, keyboard gone).
     void failed(const QString &error);
+    /// The device works on but sees none or only some of the keys until the user does what
+    /// @p message says (a desktop that bound no shortcut). Told once per cause; the device
+    /// takes the keys by itself once the desktop gives them.
+    void notice(const QString &message);
     /// report() says something else now.
     void reportChanged();
 
@@ -145,9 +149,15 @@ KeyboardBackend chooseKeyboardBackend(const QByteArray &forced, const QByteArray
                                       const QByteArray &waylandDisplay, const QByteArray &display,
                                       const KeyboardProbes &probes = {});
 
-/// What to tell the user when a Wayland session gives the program no keyboard source:
-/// @p why says what was tried and failed; the rest says what the user can do.
-QString waylandNoHotkeysMessage(const QString &why);
+/// Where the desktop named by @p currentDesktop (XDG_CURRENT_DESKTOP, a colon-separated list
+/// such as "ubuntu:GNOME") lets the user give a program's global shortcuts keys, as a phrase
+/// for a message; both GNOME's and KDE's places for a desktop that is neither.
+QString shortcutSettingsPlace(const QByteArray &currentDesktop);
 
+/// What to tell the user when a Wayland session gives the program no keyboard source:
+/// @p why says what was tried and failed; the rest says what the user can do on the desktop
+/// named by @p currentDesktop (as XDG_CURRENT_DESKTOP).
+QString waylandNoHotkeysMessage(const QString &why, const QByteArray &currentDesktop);
+QString waylandNoHotkeysMessage(const QString &why);
 
 } // namespace platform

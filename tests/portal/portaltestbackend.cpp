@@ -2,7 +2,10 @@
 // GlobalShortcuts, and Session.Close under it), on the session bus as
 // org.freedesktop.impl.portal.desktop.dudtest. It grants every shortcut its preferred trigger
 // and writes down what it was asked; the interface org.dududadadadiz.PortalTest on the same
-// object hands the record to the test and emits Activated and Deactivated on request.
+// object hands the record to the test, emits Activated and Deactivated on request, and sets
+// how BindShortcuts answers (Answer): "all", "first" (the first shortcut only), "none",
+// "declined" (response 1), "gnome" (response 2 with all listed, as GNOME 48 answers), or
+// "changed" (ShortcutsChanged with all, then response 2 listing none).
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -56,7 +59,8 @@ public:
             m_calls << QStringLiteral("BindShortcuts: ") + describe(asked);
             ShortcutList granted;
             for (const auto &[id, props] : asked) {
-                if (m_grantNothing)
+                if (m_answer == QLatin1String("none") || m_answer == QLatin1String("declined") ||
+                    (m_answer == QLatin1String("first") && !granted.isEmpty()))
                     break;
                 QVariantMap p = props;
                 p.insert(QStringLiteral("trigger_description"),
@@ -65,7 +69,19 @@ public:
                 granted.append({id, p});
             }
             m_bound = granted;
-            reply(bus, m, {{QStringLiteral("shortcuts"), QVariant::fromValue(granted)}});
+            uint response = m_answer == QLatin1String("declined") ? 1 : 0;
+            ShortcutList listed = granted;
+            if (m_answer == QLatin1String("gnome")) {
+                response = 2;
+            } else if (m_answer == QLatin1String("changed")) {
+                QDBusMessage changed = QDBusMessage::createSignal(
+                    objectPath, implInterface, QStringLiteral("ShortcutsChanged"));
+                changed << a.value(1) << QVariant::fromValue(granted);
+                bus.send(changed);
+                response = 2;
+                listed.clear();
+            }
+            reply(bus, m, {{QStringLiteral("shortcuts"), QVariant::fromValue(listed)}}, response);
             return true;
         }
         if (m.interface() == implInterface && member == QLatin1String("ListShortcuts")) {
@@ -81,8 +97,8 @@ public:
         if (m.interface() == QLatin1String("org.dududadadadiz.PortalTest")) {
             if (member == QLatin1String("Calls")) {
                 bus.send(m.createReply(QVariant(m_calls)));
-            } else if (member == QLatin1String("GrantNothing")) {
-                m_grantNothing = a.value(0).toBool();
+            } else if (member == QLatin1String("Answer")) {
+                m_answer = a.value(0).toString();
                 bus.send(m.createReply());
             } else if (member == QLatin1String("Activate")) {
                 // Activate(s id, b alsoDeactivated): on the latest session.
@@ -105,15 +121,16 @@ public:
     }
 
 private:
-    static void reply(const QDBusConnection &bus, const QDBusMessage &m, const QVariantMap &res)
+    static void reply(const QDBusConnection &bus, const QDBusMessage &m, const QVariantMap &res,
+                      uint response = 0)
     {
-        bus.send(m.createReply(QList<QVariant>{QVariant(uint(0)), res}));
+        bus.send(m.createReply(QList<QVariant>{QVariant(response), res}));
     }
 
     QStringList m_calls;
     QString m_session;
     ShortcutList m_bound;
-    bool m_grantNothing = false;
+    QString m_answer = QStringLiteral("all");
 };
 
 } // namespace

@@ -16,6 +16,8 @@ class TstPortalShortcuts : public QObject
 private slots:
     void trigger_data();
     void trigger();
+    void settingsPlace_data();
+    void settingsPlace();
     void shortcutsForTheEntries();
     void requestPath_data();
     void requestPath();
@@ -27,25 +29,36 @@ void TstPortalShortcuts::trigger_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("told"); // as messages name it
     QTest::newRow("letter") << "n"
-                            << "CTRL+SHIFT+n";
+                            << "CTRL+SHIFT+n"
+                            << "Ctrl+Shift+N";
     QTest::newRow("capital letter") << "N"
-                                    << "CTRL+SHIFT+n";
+                                    << "CTRL+SHIFT+n"
+                                    << "Ctrl+Shift+N";
     QTest::newRow("digit") << "1"
-                           << "CTRL+SHIFT+1";
+                           << "CTRL+SHIFT+1"
+                           << "Ctrl+Shift+1";
     QTest::newRow("zero") << "0"
-                          << "CTRL+SHIFT+0";
+                          << "CTRL+SHIFT+0"
+                          << "Ctrl+Shift+0";
     QTest::newRow("function key") << "F5"
-                                  << "CTRL+SHIFT+F5";
+                                  << "CTRL+SHIFT+F5"
+                                  << "Ctrl+Shift+F5";
     QTest::newRow("function key, lower case") << "f12"
-                                              << "CTRL+SHIFT+F12";
+                                              << "CTRL+SHIFT+F12"
+                                              << "Ctrl+Shift+F12";
     QTest::newRow("F13 is no hotkey") << "F13"
+                                      << ""
                                       << "";
     QTest::newRow("punctuation") << "%"
+                                 << ""
                                  << "";
     QTest::newRow("two letters") << "ab"
+                                 << ""
                                  << "";
     QTest::newRow("empty") << ""
+                           << ""
                            << "";
 }
 
@@ -53,7 +66,32 @@ void TstPortalShortcuts::trigger()
 {
     QFETCH(QString, key);
     QFETCH(QString, trigger);
+    QFETCH(QString, told);
     QCOMPARE(portal::triggerOf(key), trigger);
+    QCOMPARE(portal::keysOf(trigger), told);
+}
+
+void TstPortalShortcuts::settingsPlace_data()
+{
+    QTest::addColumn<QByteArray>("desktop");
+    QTest::addColumn<bool>("gnome");
+    QTest::addColumn<bool>("kde");
+    QTest::newRow("GNOME") << QByteArray("GNOME") << true << false;
+    QTest::newRow("Ubuntu's GNOME") << QByteArray("ubuntu:GNOME") << true << false;
+    QTest::newRow("Plasma") << QByteArray("KDE") << false << true;
+    QTest::newRow("another desktop") << QByteArray("sway") << true << true;
+    QTest::newRow("none named") << QByteArray() << true << true;
+}
+
+void TstPortalShortcuts::settingsPlace()
+{
+    QFETCH(QByteArray, desktop);
+    QFETCH(bool, gnome);
+    QFETCH(bool, kde);
+    const QString m = platform::waylandNoHotkeysMessage(QStringLiteral("why"), desktop);
+    QCOMPARE(m.contains(QStringLiteral("Settings > Keyboard > Keyboard Shortcuts > Applications")),
+             gnome);
+    QCOMPARE(m.contains(QStringLiteral("System Settings > Shortcuts")), kde);
 }
 
 void TstPortalShortcuts::shortcutsForTheEntries()

@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
 
@@ -19,11 +20,13 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
 
 const QString kwinBinary = QStringLiteral("/usr/bin/kwin_wayland");
+const QString gnomeShellBinary = QStringLiteral("/usr/bin/gnome-shell");
 const QString portalBinary = QStringLiteral("/usr/libexec/xdg-desktop-portal");
 // Debian installs the KDE backend under the multiarch library folder.
 const QStringList portalKdeBinaries = {
@@ -261,7 +264,8 @@ bool KWinSession::waitForName(const QString &name, int ms)
 
 bool KWinSession::start()
 {
-    if (!QFileInfo(kwinBinary).isExecutable()) {
+    const bool gnome = m_options.desktop == Desktop::Gnome;
+    if (!gnome && !QFileInfo(kwinBinary).isExecutable()) {
         m_error = QStringLiteral("%1 is missing: install the packages of tools/deps.d/kwin.sh "
                                  "(or run ./test, which does)")
                       .arg(kwinBinary);
@@ -289,8 +293,10 @@ bool KWinSession::start()
     m_env.insert(QStringLiteral("XDG_DATA_DIRS"),
                  path(QStringLiteral("share")) + QStringLiteral(":/usr/local/share:/usr/share"));
     m_env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
-    m_env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("KDE"));
-    m_env.insert(QStringLiteral("XDG_SESSION_DESKTOP"), QStringLiteral("KDE"));
+    m_env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"),
+                 gnome ? QStringLiteral("GNOME") : QStringLiteral("KDE"));
+    m_env.insert(QStringLiteral("XDG_SESSION_DESKTOP"),
+                 gnome ? QStringLiteral("gnome") : QStringLiteral("KDE"));
     m_env.insert(QStringLiteral("WAYLAND_DISPLAY"), m_waylandDisplay);
 
     // The session bus first: KWin registers its global shortcuts service there. Without the
@@ -336,6 +342,105 @@ bool KWinSession::start()
         return false;
     }
 
+    if (!(m_options.desktop == Desktop::Gnome ? startGnomeShell() : startKWin()))
+        return false;
+
+    // Services the bus starts on demand see the same session as programs started from it.
+    QProcess update;
+    QProcessEnvironment updateEnv = m_env;
+    QStringList exported = {QStringLiteral("WAYLAND_DISPLAY"),
+                            QStringLiteral("XDG_CURRENT_DESKTOP"),
+                            QStringLiteral("XDG_SESSION_TYPE")};
+    if (m_options.xwayland)
+        exported << QStringLiteral("DISPLAY");
+    if (!gnome && !qt5HasWayland()) {
+        // Without Qt 5's Wayland plugin the KDE backend runs without a display.
+        updateEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        exported << QStringLiteral("QT_QPA_PLATFORM");
+    }
+    update.setProcessEnvironment(updateEnv);
+    update.start(QStringLiteral("dbus-update-activation-environment"), exported);
+    if (!update.waitForFinished(10000) || update.exitCode() != 0) {
+        m_error = QStringLiteral("dbus-update-activation-environment failed: %1")
+                      .arg(QString::fromUtf8(update.readAllStandardError()));
+        return false;
+    }
+
+    if (m_options.tray) {
+        m_trayThread = std::make_unique<QThread>();
+        m_trayThread->start();
+        auto *watcher = new StatusNotifierWatcher(bus());
+        m_tray.reset(watcher);
+        if (!bus().registerObject(QStringLiteral("/StatusNotifierWatcher"), watcher,
+                                  QDBusConnection::ExportScriptableContents |
+                                      QDBusConnection::ExportAllProperties) ||
+            !bus().registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
+            m_error = QStringLiteral("cannot register the tray's StatusNotifierWatcher");
+            return false;
+        }
+        watcher->moveToThread(m_trayThread.get());
+    }
+
+    if (m_options.portal) {
+        // Started here rather than by the bus, so that they end with the test process.
+        const QString backend = gnome ? m_portalBackend : firstExisting(portalKdeBinaries);
+        if (backend.isEmpty() || !QFileInfo(portalBinary).isExecutable()) {
+            m_error = QStringLiteral("xdg-desktop-portal or xdg-desktop-portal-kde is missing: "
+                                     "install the packages of tools/deps.d/kwin.sh");
+            return false;
+        }
+        QProcessEnvironment backendEnv = m_env;
+        if (!gnome && !qt5HasWayland())
+            backendEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        const QString name = gnome ? QStringLiteral("gnome") : QStringLiteral("kde");
+        if (!startProcess(QStringLiteral("portal-") + name, backend, {}, backendEnv) ||
+            !waitForName(QStringLiteral("org.freedesktop.impl.portal.desktop.") + name, 15000)) {
+            m_error =
+                m_error.isEmpty() ? QStringLiteral("the portal backend did not come up") : m_error;
+            return false;
+        }
+        if (!startProcess(QStringLiteral("portal"), portalBinary, {QStringLiteral("--verbose")},
+                          m_env) ||
+            !waitForName(QStringLiteral("org.freedesktop.portal.Desktop"), 15000)) {
+            m_error =
+                m_error.isEmpty() ? QStringLiteral("xdg-desktop-portal did not come up") : m_error;
+            return false;
+        }
+    }
+    // GNOME Shell starts in its overview, as after a log-in.
+    if (gnome && !keys({QStringLiteral("Escape")})) {
+        m_error = QStringLiteral("no key presses through mutter's remote-desktop API");
+        return false;
+    }
+    return true;
+}
+
+bool KWinSession::startKWin()
+{
+    // The key tool: KWin offers its fake input only to programs whose desktop entry asks for
+    // it, and finds the entry by the executable path in Exec=. KWin 6 reads the entries
+    // through KService's cache, made as it starts and only from a menu: the entry and a
+    // minimal menu come first.
+    QDir().mkpath(path(QStringLiteral("home/.config/menus")));
+    QFile menu(path(QStringLiteral("home/.config/menus/applications.menu")));
+    menu.open(QIODevice::WriteOnly);
+    menu.write("<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\" "
+               "\"http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd\">\n"
+               "<Menu><Name>Applications</Name><DefaultAppDirs/><DefaultDirectoryDirs/>"
+               "<Include><All/></Include></Menu>\n");
+    menu.close();
+    m_fakekey = path(QStringLiteral("fakekey"));
+    if (!QFile::copy(QStringLiteral(DUDUD_FAKEKEY), m_fakekey)) {
+        m_error = QStringLiteral("cannot copy the key tool");
+        return false;
+    }
+    QFile entry(path(QStringLiteral("share/applications/dudud-test-fakekey.desktop")));
+    entry.open(QIODevice::WriteOnly);
+    entry.write("[Desktop Entry]\nType=Application\nName=Test key presses\nExec=" +
+                QFile::encodeName(m_fakekey) +
+                "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
+    entry.close();
+
     // The installed binary carries a file capability, which a sandbox may refuse to exec; a
     // copy has none.
     const QString kwin = path(QStringLiteral("kwin_wayland"));
@@ -362,6 +467,8 @@ bool KWinSession::start()
     }
     QProcessEnvironment kwinEnv = m_env;
     kwinEnv.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kwin_*.debug=false"));
+    const QStringList x11Before =
+        QDir(QStringLiteral("/tmp/.X11-unix")).entryList({QStringLiteral("X*")}, QDir::System);
     if (!startProcess(QStringLiteral("kwin"), kwin, kwinArgs, kwinEnv))
         return false;
     const QString socket = path(QStringLiteral("runtime/") + m_waylandDisplay);
@@ -377,6 +484,12 @@ bool KWinSession::start()
         waitFor(
             [&] {
                 m_x11Display = xwaylandDisplayOf(kwinPid);
+                // KWin 6 starts Xwayland on the first X client: the socket it listens on.
+                for (const QString &x : QDir(QStringLiteral("/tmp/.X11-unix"))
+                                            .entryList({QStringLiteral("X*")}, QDir::System)) {
+                    if (m_x11Display.isEmpty() && !x11Before.contains(x))
+                        m_x11Display = QLatin1Char(':') + x.mid(1);
+                }
                 return !m_x11Display.isEmpty() &&
                        QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X") + m_x11Display.mid(1));
             },
@@ -387,82 +500,84 @@ bool KWinSession::start()
         }
         m_env.insert(QStringLiteral("DISPLAY"), m_x11Display);
     }
+    return true;
+}
 
-    // Services the bus starts on demand see the same session as programs started from it.
-    QProcess update;
-    QProcessEnvironment updateEnv = m_env;
-    QStringList exported = {QStringLiteral("WAYLAND_DISPLAY"),
-                            QStringLiteral("XDG_CURRENT_DESKTOP"),
-                            QStringLiteral("XDG_SESSION_TYPE")};
-    if (m_options.xwayland)
-        exported << QStringLiteral("DISPLAY");
-    if (!qt5HasWayland()) {
-        // Without Qt 5's Wayland plugin the KDE backend runs without a display.
-        updateEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        exported << QStringLiteral("QT_QPA_PLATFORM");
+bool KWinSession::startGnomeShell()
+{
+    const QString portalGnome = QStringLiteral("/usr/libexec/xdg-desktop-portal-gnome");
+    if (!QFileInfo(gnomeShellBinary).isExecutable() || !QFileInfo(portalGnome).isExecutable()) {
+        m_error = QStringLiteral("gnome-shell or xdg-desktop-portal-gnome is missing: install the "
+                                 "packages of tools/deps.d/gnome.sh");
+        return false;
     }
-    update.setProcessEnvironment(updateEnv);
-    update.start(QStringLiteral("dbus-update-activation-environment"), exported);
-    if (!update.waitForFinished(10000) || update.exitCode() != 0) {
-        m_error = QStringLiteral("dbus-update-activation-environment failed: %1")
-                      .arg(QString::fromUtf8(update.readAllStandardError()));
+    // GNOME Shell needs a system bus: the machine's, or one started here where there is none
+    // (a root made for tests).
+    const QString systemBus = QStringLiteral("/run/dbus/system_bus_socket");
+    if (!QFileInfo::exists(systemBus) &&
+        (!startProcess(QStringLiteral("system-bus"), QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--system"), QStringLiteral("--nofork"),
+                        QStringLiteral("--nopidfile")},
+                       m_env) ||
+         !waitFor([&] { return QFileInfo::exists(systemBus); }, 5000))) {
+        m_error = QStringLiteral("there is no system bus, and none could be started");
         return false;
     }
 
-    // The key tool: KWin offers its fake input only to programs whose desktop entry asks for
-    // it, and finds the entry by the executable path in Exec=.
-    m_fakekey = path(QStringLiteral("fakekey"));
-    if (!QFile::copy(QStringLiteral(DUDUD_FAKEKEY), m_fakekey)) {
-        m_error = QStringLiteral("cannot copy the key tool");
+    // The shell answers org.gnome.Shell.Eval (the test's questions about its windows) only in
+    // unsafe mode, which an extension of the session's own turns on.
+    const QString uuid = QStringLiteral("dudud-test-eval@dududadadadiz.org");
+    const QString ext = path(QStringLiteral("home/.local/share/gnome-shell/extensions/") + uuid);
+    QDir().mkpath(ext);
+    QFile metadata(ext + QStringLiteral("/metadata.json"));
+    metadata.open(QIODevice::WriteOnly);
+    metadata.write("{\"uuid\": \"" + uuid.toUtf8() +
+                   "\", \"name\": \"Test questions\", \"description\": \"Unsafe mode\", "
+                   "\"shell-version\": [\"48\", \"49\", \"50\"]}\n");
+    metadata.close();
+    QFile js(ext + QStringLiteral("/extension.js"));
+    js.open(QIODevice::WriteOnly);
+    js.write("export default class {\n"
+             "  enable() { global.context.unsafe_mode = true; }\n"
+             "  disable() {}\n"
+             "}\n");
+    js.close();
+    for (const QStringList &args :
+         {QStringList{QStringLiteral("org.gnome.shell"), QStringLiteral("enabled-extensions"),
+                      QStringLiteral("['%1']").arg(uuid)},
+          QStringList{QStringLiteral("org.gnome.shell"),
+                      QStringLiteral("disable-extension-version-validation"),
+                      QStringLiteral("true")}}) {
+        QProcess g;
+        g.setProcessEnvironment(m_env);
+        g.start(QStringLiteral("gsettings"), QStringList{QStringLiteral("set")} + args);
+        if (!g.waitForFinished(10000) || g.exitCode() != 0) {
+            m_error = QStringLiteral("gsettings failed: ") +
+                      QString::fromLocal8Bit(g.readAllStandardError());
+            return false;
+        }
+    }
+
+    QProcessEnvironment shellEnv = m_env;
+    // Its start-up is told among the debug messages.
+    shellEnv.insert(QStringLiteral("G_MESSAGES_DEBUG"), QStringLiteral("all"));
+    if (!startProcess(QStringLiteral("gnome-shell"), gnomeShellBinary,
+                      {QStringLiteral("--headless"), QStringLiteral("--wayland"),
+                       QStringLiteral("--no-x11"), QStringLiteral("--virtual-monitor"),
+                       QStringLiteral("%1x%2").arg(m_options.width).arg(m_options.height),
+                       QStringLiteral("--wayland-display"), m_waylandDisplay},
+                      shellEnv) ||
+        !waitFor([&] { return log(QStringLiteral("gnome-shell")).contains("GNOME Shell started"); },
+                 60000)) {
+        m_error = QStringLiteral("GNOME Shell did not start");
         return false;
     }
-    QFile entry(path(QStringLiteral("share/applications/dudud-test-fakekey.desktop")));
-    entry.open(QIODevice::WriteOnly);
-    entry.write("[Desktop Entry]\nType=Application\nName=Test key presses\nExec=" +
-                QFile::encodeName(m_fakekey) +
-                "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
-    entry.close();
-
-    if (m_options.tray) {
-        m_trayThread = std::make_unique<QThread>();
-        m_trayThread->start();
-        auto *watcher = new StatusNotifierWatcher(bus());
-        m_tray.reset(watcher);
-        if (!bus().registerObject(QStringLiteral("/StatusNotifierWatcher"), watcher,
-                                  QDBusConnection::ExportScriptableContents |
-                                      QDBusConnection::ExportAllProperties) ||
-            !bus().registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))) {
-            m_error = QStringLiteral("cannot register the tray's StatusNotifierWatcher");
-            return false;
-        }
-        watcher->moveToThread(m_trayThread.get());
+    if (!waitFor([&] { return !gnomeEval(QStringLiteral("1")).isEmpty(); }, 20000)) {
+        m_error = QStringLiteral("GNOME Shell answers no questions (org.gnome.Shell.Eval)");
+        return false;
     }
-
-    if (m_options.portal) {
-        // Started here rather than by the bus, so that they end with the test process.
-        const QString kde = firstExisting(portalKdeBinaries);
-        if (kde.isEmpty() || !QFileInfo(portalBinary).isExecutable()) {
-            m_error = QStringLiteral("xdg-desktop-portal or xdg-desktop-portal-kde is missing: "
-                                     "install the packages of tools/deps.d/kwin.sh");
-            return false;
-        }
-        QProcessEnvironment kdeEnv = m_env;
-        if (!qt5HasWayland())
-            kdeEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        if (!startProcess(QStringLiteral("portal-kde"), kde, {}, kdeEnv) ||
-            !waitForName(QStringLiteral("org.freedesktop.impl.portal.desktop.kde"), 15000)) {
-            m_error = m_error.isEmpty() ? QStringLiteral("the KDE portal backend did not come up")
-                                        : m_error;
-            return false;
-        }
-        if (!startProcess(QStringLiteral("portal"), portalBinary, {QStringLiteral("--verbose")},
-                          m_env) ||
-            !waitForName(QStringLiteral("org.freedesktop.portal.Desktop"), 15000)) {
-            m_error =
-                m_error.isEmpty() ? QStringLiteral("xdg-desktop-portal did not come up") : m_error;
-            return false;
-        }
-    }
+    // The portal backend asks the shell for its services as it starts: after the shell.
+    m_portalBackend = portalGnome;
     return true;
 }
 
@@ -512,6 +627,8 @@ void KWinSession::stopAll()
 
 bool KWinSession::keys(const QStringList &steps, QList<qint64> *pressedUs)
 {
+    if (m_options.desktop == Desktop::Gnome)
+        return gnomeKeys(steps, pressedUs);
     QProcess p;
     p.setProcessEnvironment(m_env);
     p.setStandardErrorFile(path(QStringLiteral("logs/fakekey.err")), QIODevice::Append);
@@ -585,14 +702,24 @@ QString KWinSession::runScript(const QString &body)
 
 QList<KWinSession::Window> KWinSession::windows()
 {
+    // Window types 0 and 3 are normal windows and dialogs, client type 1 is X11.
     const QString json =
-        runScript(QStringLiteral("const list = [];\n"
-                                 "for (const w of workspace.clientList()) {\n"
+        m_options.desktop == Desktop::Gnome
+            ? gnomeEval(QStringLiteral(
+                  "global.get_window_actors().map(a => a.meta_window)\n"
+                  "  .filter(w => w.get_window_type() === 0 || w.get_window_type() === 3)\n"
+                  "  .map(w => { const g = w.get_frame_rect(); return {caption: w.get_title(),\n"
+                  "    x: g.x, y: g.y, w: g.width, h: g.height, active: w.has_focus(),\n"
+                  "    pid: w.get_pid(), x11: w.get_client_type() === 1}; })"))
+            : runScript(
+                  QStringLiteral("const list = [];\n"
+                                 "for (const w of (workspace.windowList ? workspace.windowList() : "
+                                 "workspace.clientList())) {\n"
                                  "  if (!w.normalWindow && !w.dialog) continue;\n"
                                  "  const g = w.frameGeometry;\n"
                                  "  list.push({caption: w.caption, x: g.x, y: g.y, w: g.width,\n"
                                  "    h: g.height, active: w.active, pid: w.pid,\n"
-                                 "    x11: w.windowId !== undefined && w.windowId != 0});\n"
+                                 "    x11: w.windowId === undefined ? null : w.windowId != 0});\n"
                                  "}\n"
                                  "reply(JSON.stringify(list));\n"));
     QList<Window> result;
@@ -605,6 +732,15 @@ QList<KWinSession::Window> KWinSession::windows()
                   o.value(QLatin1String("w")).toInt(), o.value(QLatin1String("h")).toInt());
         w.active = o.value(QLatin1String("active")).toBool();
         w.x11 = o.value(QLatin1String("x11")).toBool();
+        // KWin 6 gives scripts no X window id: an X11 window is one the X server knows.
+        if (o.value(QLatin1String("x11")).isNull() && !m_x11Display.isEmpty()) {
+            QProcess x;
+            x.setProcessEnvironment(m_env);
+            x.start(QStringLiteral("xdotool"),
+                    {QStringLiteral("search"), QStringLiteral("--name"),
+                     QStringLiteral("^%1$").arg(QRegularExpression::escape(w.caption))});
+            w.x11 = x.waitForFinished(3000) && !x.readAllStandardOutput().trimmed().isEmpty();
+        }
         w.pid = o.value(QLatin1String("pid")).toInteger();
         result << w;
     }
@@ -632,12 +768,101 @@ bool KWinSession::activate(const QString &caption)
         QString::fromUtf8(QJsonDocument(QJsonArray{caption}).toJson(QJsonDocument::Compact))
             .mid(1)
             .chopped(1);
-    runScript(QStringLiteral("for (const w of workspace.clientList()) {\n"
-                             "  if (w.caption === %1) workspace.activeClient = w;\n"
+    if (m_options.desktop == Desktop::Gnome) {
+        gnomeEval(QStringLiteral("for (const a of global.get_window_actors()) {\n"
+                                 "  if (a.meta_window.get_title() === %1)\n"
+                                 "    a.meta_window.activate(global.get_current_time());\n"
+                                 "}\n")
+                      .arg(quoted));
+        return waitFor([&] { return window(caption).active; }, 3000);
+    }
+    runScript(QStringLiteral("for (const w of (workspace.windowList ? workspace.windowList() : "
+                             "workspace.clientList())) {\n"
+                             "  if (w.caption === %1) { if ('activeWindow' in workspace) "
+                             "workspace.activeWindow = w; else workspace.activeClient = w; }\n"
                              "}\n"
                              "reply('');\n")
                   .arg(quoted));
     return waitFor([&] { return window(caption).active; }, 3000);
+}
+
+QString KWinSession::gnomeEval(const QString &script)
+{
+    const QDBusMessage r =
+        bus().call(QDBusMessage::createMethodCall(
+                       QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
+                       QStringLiteral("org.gnome.Shell"), QStringLiteral("Eval"))
+                   << script);
+    if (r.type() == QDBusMessage::ErrorMessage || !r.arguments().value(0).toBool())
+        return QString();
+    return r.arguments().value(1).toString();
+}
+
+bool KWinSession::gnomeKeys(const QStringList &steps, QList<qint64> *pressedUs)
+{
+    const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+    QDBusConnection c = bus();
+    if (m_remoteDesktop.isEmpty()) {
+        const QDBusReply<QDBusObjectPath> created = c.call(QDBusMessage::createMethodCall(
+            service, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"), service,
+            QStringLiteral("CreateSession")));
+        if (!created.isValid()) {
+            qWarning("no remote-desktop session: %s", qPrintable(created.error().message()));
+            return false;
+        }
+        m_remoteDesktop = created.value().path();
+        c.call(QDBusMessage::createMethodCall(service, m_remoteDesktop,
+                                              service + QStringLiteral(".Session"),
+                                              QStringLiteral("Start")));
+    }
+    auto key = [&](uint keysym, bool down) {
+        QDBusMessage m = QDBusMessage::createMethodCall(service, m_remoteDesktop,
+                                                        service + QStringLiteral(".Session"),
+                                                        QStringLiteral("NotifyKeyboardKeysym"));
+        m << keysym << down;
+        return c.call(m).type() != QDBusMessage::ErrorMessage;
+    };
+    // X key symbols: Latin-1 characters are their own.
+    auto keysym = [](const QString &name) -> uint {
+        static const QHash<QString, uint> named = {
+            {QStringLiteral("ctrl"), 0xffe3},   {QStringLiteral("shift"), 0xffe1},
+            {QStringLiteral("alt"), 0xffe9},    {QStringLiteral("Return"), 0xff0d},
+            {QStringLiteral("Escape"), 0xff1b}, {QStringLiteral("Tab"), 0xff09}};
+        if (named.contains(name))
+            return named.value(name);
+        if (name.size() > 1 && name.startsWith(QLatin1Char('F')))
+            return 0xffbe + name.mid(1).toUInt() - 1;
+        return name.at(0).unicode();
+    };
+    bool sent = true;
+    if (pressedUs)
+        pressedUs->clear();
+    for (const QString &step : steps) {
+        if (step.startsWith(QLatin1String("type:"))) {
+            for (const QChar ch : step.mid(5)) {
+                sent = key(ch.unicode(), true) && key(ch.unicode(), false) && sent;
+                QTest::qWait(30);
+            }
+            continue;
+        }
+        const QStringList chord = step.split(QLatin1Char('+'));
+        for (const QString &k : chord) {
+            sent = key(keysym(k), true) && sent;
+            if (pressedUs && &k == &chord.last()) {
+                timespec now;
+                clock_gettime(CLOCK_MONOTONIC, &now);
+                pressedUs->append(qint64(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+            }
+            QTest::qWait(40);
+        }
+        QTest::qWait(80);
+        for (auto it = chord.crbegin(); it != chord.crend(); ++it) {
+            sent = key(keysym(*it), false) && sent;
+            QTest::qWait(40);
+        }
+        QTest::qWait(150);
+    }
+    return sent;
 }
 
 TestWindow::TestWindow(const KWinSession &session, const QString &title, const QString &platform,

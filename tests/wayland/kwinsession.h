@@ -16,11 +16,19 @@
 /// output (optionally with Xwayland), the desktop portal with its KDE backend, a tray, and real
 /// key presses through KWin's fake input. Every process of the session is stopped by the
 /// destructor, also when a test fails; the direct children also end when the test process dies.
+/// With Desktop::Gnome the same with GNOME Shell on a virtual monitor (no Xwayland) and the
+/// portal's GNOME backend, keys pressed through mutter's remote-desktop API.
 class KWinSession
 {
 public:
+    enum class Desktop
+    {
+        Plasma,
+        Gnome,
+    };
     struct Options
     {
+        Desktop desktop = Desktop::Plasma;
         bool xwayland = false;
         /// The desktop portal and its KDE backend; without, the bus cannot start them either.
         bool portal = true;
@@ -87,6 +95,10 @@ public:
 
 private:
     bool start();
+    bool startKWin();
+    bool startGnomeShell();
+    bool gnomeKeys(const QStringList &steps, QList<qint64> *pressedUs);
+    QString gnomeEval(const QString &script);
     bool startProcess(const QString &component, const QString &program, const QStringList &args,
                       const QProcessEnvironment &env);
     bool waitForName(const QString &name, int ms);
@@ -100,6 +112,8 @@ private:
     QProcessEnvironment m_env;
     QString m_waylandDisplay;
     QString m_x11Display;
+    QString m_portalBackend;
+    QString m_remoteDesktop; ///< mutter's remote-desktop session, once started
     QString m_busName;
     QString m_fakekey;
     int m_scripts = 0;

@@ -86,6 +86,7 @@ bool PortalKeyboard::probe(QString *why)
     m_probed = true;
     m_offered = false;
     m_probeWhy.clear();
+    m_unregistered.clear();
     if (!m_bus.isConnected()) {
         m_probeWhy = QStringLiteral("there is no session bus (D-Bus) to reach the desktop's "
                                     "portal");
@@ -110,8 +111,9 @@ bool PortalKeyboard::probe(QString *why)
                 !isError(r, {"org.freedesktop.DBus.Error.UnknownMethod",
                              "org.freedesktop.DBus.Error.UnknownInterface",
                              "org.freedesktop.DBus.Error.UnknownObject"})) {
+                m_unregistered = r.errorMessage();
                 qWarning("The portal did not register the application ID %s: %s", appId,
-                         qPrintable(r.errorMessage()));
+                         qPrintable(m_unregistered));
             }
             // Introspection is answered by the bus library itself: it fixes no ID.
             const QDBusMessage intro =
@@ -251,26 +253,33 @@ void PortalKeyboard::createSession()
 
 void PortalKeyboard::bindShortcuts(const QList<portal::Shortcut> &asked)
 {
+    // Activations may come before the answer (the user pressed a key while the desktop's
+    // dialog was open): they count from the call on.
+    m_bound = asked;
     request(
         QStringLiteral("BindShortcuts"),
         {QVariant::fromValue(QDBusObjectPath(m_session)), toDBus(asked), QString(), QVariantMap()},
-        [this, asked](uint response, const QVariantMap &results) {
+        [this](uint response, const QVariantMap &results) {
             m_busy = false;
-            m_bound = asked;
-            m_granted.clear();
             m_answered = true;
-            if (response == 0)
-                takeGranted(results.value(QStringLiteral("shortcuts")));
+            // What the results list is bound, whatever the response code: GNOME 48 answers 2
+            // for shortcuts it bound. Without a list, a ShortcutsChanged that came first says.
+            const ShortcutList listed =
+                qdbus_cast<ShortcutList>(results.value(QStringLiteral("shortcuts")));
+            if (!listed.isEmpty())
+                takeGranted(listed);
             emit reportChanged();
             qInfo("Hotkeys: %s", qPrintable(report()));
-            if (response != 0) {
-                requestFailed(QStringLiteral("bind the hotkeys"),
-                              response == 1 ? QStringLiteral("the request was declined")
-                                            : QStringLiteral("the desktop refused it"));
-            } else if (m_granted.isEmpty()) {
-                tellFailureOnce(waylandNoHotkeysMessage(
-                    QStringLiteral("the desktop granted none of the global shortcuts it was "
-                                   "asked for.")));
+            if (!m_granted.isEmpty()) {
+                tellUnbound();
+            } else if (response == 1) {
+                tellNothingBound(QStringLiteral("the request for global shortcuts was declined."));
+            } else if (response == 0) {
+                tellNothingBound(QStringLiteral("the desktop granted none of the global shortcuts "
+                                                "it was asked for."));
+            } else {
+                tellNothingBound(
+                    QStringLiteral("the desktop refused the request for global shortcuts."));
             }
             sync();
         });
@@ -347,13 +356,53 @@ void PortalKeyboard::onResponse(const QDBusMessage &message)
 
 void PortalKeyboard::requestFailed(const QString &what, const QString &why)
 {
-    tellFailureOnce(waylandNoHotkeysMessage(
-        QStringLiteral("the desktop's global-shortcuts portal could not %1: %2.").arg(what, why)));
+    tellNothingBound(
+        QStringLiteral("the desktop's global-shortcuts portal could not %1: %2.").arg(what, why));
 }
 
-void PortalKeyboard::takeGranted(const QVariant &shortcuts)
+void PortalKeyboard::tellNothingBound(const QString &why)
 {
-    const ShortcutList list = qdbus_cast<ShortcutList>(shortcuts);
+    QString text = why;
+    if (!m_unregistered.isEmpty()) {
+        // The portal knows programs outside a sandbox by an installed desktop file named after
+        // the application ID; GNOME's drops the requests of programs it does not know.
+        text += QStringLiteral(
+                    "\n\nThe portal does not know this copy of Dudud Adadadiz: it found no "
+                    "installed desktop file %1.desktop (it said: %2). Install Dudud Adadadiz "
+                    "(its package, or \"cmake --install\"), which puts that file in place, "
+                    "and start it again; or bind its commands in the desktop's keyboard "
+                    "settings as below.")
+                    .arg(QString::fromLatin1(appId), m_unregistered);
+    }
+    if (m_toldNothing)
+        return;
+    m_toldNothing = true;
+    const QString message = waylandNoHotkeysMessage(text);
+    // From the event loop: the owner may show a modal box.
+    QTimer::singleShot(0, this, [this, message] { emit notice(message); });
+}
+
+void PortalKeyboard::tellUnbound()
+{
+    QStringList missing;
+    for (const portal::Shortcut &s : std::as_const(m_bound)) {
+        if (!m_granted.contains(s.id))
+            missing << QStringLiteral("%1 (%2)").arg(portal::keysOf(s.trigger), s.description);
+    }
+    if (missing.isEmpty() || missing == m_toldUnbound)
+        return;
+    m_toldUnbound = missing;
+    qWarning("The desktop bound %lld of the %lld hotkeys asked for; these keys do nothing until "
+             "they are given keys in its shortcut settings (%s): %s",
+             qlonglong(m_bound.size() - missing.size()), qlonglong(m_bound.size()),
+             qPrintable(shortcutSettingsPlace(qgetenv("XDG_CURRENT_DESKTOP"))),
+             qPrintable(missing.join(QStringLiteral(", "))));
+}
+
+void PortalKeyboard::takeGranted(const QList<QPair<QString, QVariantMap>> &list)
+{
+    // Each list is the whole set the desktop holds for the session.
+    m_granted.clear();
     for (const auto &[id, props] : list) {
         const QString t = props.value(QStringLiteral("trigger_description")).toString();
         m_granted.insert(
@@ -369,6 +418,9 @@ bool PortalKeyboard::fromOurSession(const QDBusMessage &message) const
 
 const portal::Shortcut *PortalKeyboard::shortcut(const QString &id) const
 {
+    // Only what the desktop says it bound.
+    if (!m_granted.contains(id))
+        return nullptr;
     for (const portal::Shortcut &s : m_bound) {
         if (s.id == id)
             return &s;
@@ -395,9 +447,13 @@ void PortalKeyboard::onShortcutsChanged(const QDBusMessage &message)
 {
     if (!fromOurSession(message))
         return;
-    takeGranted(message.arguments().value(1));
+    // The user gave (or took) keys in the desktop's settings, or the desktop bound the
+    // shortcuts before it answered: what it lists now is bound.
+    takeGranted(qdbus_cast<ShortcutList>(message.arguments().value(1)));
     emit reportChanged();
     qInfo("Hotkeys changed: %s", qPrintable(report()));
+    if (!m_granted.isEmpty() && m_answered)
+        tellUnbound();
 }
 
 void PortalKeyboard::registerAgain()
@@ -410,6 +466,11 @@ void PortalKeyboard::registerAgain()
     auto *w = new QDBusPendingCallWatcher(m_bus.asyncCall(reg), this);
     connect(w, &QDBusPendingCallWatcher::finished, this, [this, w] {
         w->deleteLater();
+        m_unregistered.clear();
+        if (w->isError() && w->error().type() != QDBusError::UnknownMethod &&
+            w->error().type() != QDBusError::UnknownInterface &&
+            w->error().type() != QDBusError::UnknownObject)
+            m_unregistered = w->error().message();
         m_busy = false;
         syncSoon();
     });

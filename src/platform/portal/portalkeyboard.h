@@ -21,9 +21,12 @@ namespace platform {
 ///
 /// The portal binds the shortcuts of a session once: a new set of hotkeys closes the
 /// session and opens another under the same session token, under which the desktop keeps
-/// the user's choices. All answers are asynchronous; failures and a grant of nothing are told
-/// through failed(), with what the user can do. There is no switch to evdev then: a user who
-/// can read the keyboards and prefers them starts the program with DUDUD_KEYBOARD=evdev.
+/// the user's choices. All answers are asynchronous. No answer stops the keyboard: a refusal
+/// or a grant of nothing is told once through notice(), with what the user can do, and the
+/// session binds again when the hotkeys change or the portal starts again; a ShortcutsChanged
+/// for the session (the user gave keys in the desktop's settings) is what is bound from then. There
+/// is no switch to evdev then: a user who can read the keyboards and prefers them starts the
+/// program with DUDUD_KEYBOARD=evdev.
 class PortalKeyboard : public KeyboardDevice
 {
     Q_OBJECT
@@ -71,7 +74,12 @@ private:
     /// (the last argument); @p answer gets the request's Response.
     void request(const QString &method, QList<QVariant> args, Answer answer);
     void requestFailed(const QString &what, const QString &why);
-    void takeGranted(const QVariant &shortcuts);
+    void takeGranted(const QList<QPair<QString, QVariantMap>> &list);
+    /// Tells once, through notice(), that the desktop bound nothing, and what to do.
+    void tellNothingBound(const QString &why);
+    /// Says on standard error which of the asked keys the desktop did not bind (once for
+    /// each set of them).
+    void tellUnbound();
     bool fromOurSession(const QDBusMessage &message) const;
     const portal::Shortcut *shortcut(const QString &id) const;
     void portalGone();
@@ -94,6 +102,9 @@ private:
     QList<portal::Shortcut> m_bound;
     QHash<QString, QString> m_granted;
     bool m_answered = false; ///< the desktop answered the binding of this session
+    bool m_toldNothing = false;
+    QStringList m_toldUnbound;
+    QString m_unregistered; ///< why the portal did not register the application ID
     portal::ShortcutPresses m_presses;
 };
 

@@ -49,6 +49,18 @@ QString triggerOf(const QString &key)
     return sym.isEmpty() ? QString() : QStringLiteral("CTRL+SHIFT+") + sym;
 }
 
+QString keysOf(const QString &trigger)
+{
+    QStringList parts = trigger.split(QLatin1Char('+'));
+    for (QString &p : parts) {
+        if (p.size() > 1 && !(p.startsWith(QLatin1Char('F')) && p.at(1).isDigit()))
+            p = p.at(0).toUpper() + p.mid(1).toLower();
+        else
+            p = p.toUpper();
+    }
+    return parts.join(QLatin1Char('+'));
+}
+
 QList<Shortcut> shortcutsFor(const QList<HotkeyUse> &uses)
 {
     QList<Shortcut> out;

@@ -29,6 +29,9 @@ QString keySymbolOf(const QString &key);
 /// "CTRL+SHIFT+F5"; empty for a key that is no hotkey.
 QString triggerOf(const QString &key);
 
+/// A trigger as the user reads it: "CTRL+SHIFT+n" gives "Ctrl+Shift+N", "F7" stays.
+QString keysOf(const QString &trigger);
+
 /// The shortcuts for the hotkeys @p uses: F7 for the prompt first, then one per hotkey that
 /// an entry uses (keys that differ only in case are one), in the order a..z, 1..9, 0,
 /// F1..F12, each describing the entries it opens. Keys that are no hotkey are left out.
