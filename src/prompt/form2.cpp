@@ -112,8 +112,11 @@ void Form2::showList(bool shown)
 void Form2::updateList()
 {
     m_highlight = -1;
-    m_rows = isVisible() && m_entries ? suggest(Text1->text(), m_keywordCopy, m_actionCopy)
-                                      : QList<PromptSuggestion>();
+    m_rows.clear();
+    if (isVisible() && m_entries && !Text1->text().isEmpty()) {
+        m_keywordIndex.update(m_keywordCopy);
+        m_rows = suggest(Text1->text(), m_keywordIndex, m_keywordCopy, m_actionCopy);
+    }
     List1->clear();
     QList<QTreeWidgetItem *> items;
     items.reserve(m_rows.size());

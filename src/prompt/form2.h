@@ -84,6 +84,7 @@ private:
     QStringList m_keywordCopy;
     QStringList m_actionCopy;
     bool m_entries = false;
+    PromptKeywordIndex m_keywordIndex; ///< of the keyword copy, made on the first keystroke
     QList<PromptSuggestion> m_rows;
     int m_highlight = -1; ///< the row chosen with Down and Up; -1 for none
     int m_stripHeight = 0;

@@ -15,6 +15,7 @@ private slots:
     void suggest_data();
     void suggest();
     void moveHighlight();
+    void indexFollowsChangedCopies();
 };
 
 void TstPromptLogic::decideEnter_data()
@@ -217,6 +218,19 @@ void TstPromptLogic::moveHighlight()
                             {2, 3, -1, 1}, {0, 3, -1, -1}, {-1, 0, 1, -1}, {5, 3, 0, 2}};
     for (const auto &c : cases)
         QCOMPARE(::moveHighlight(c[0], c[1], c[2]), c[3]);
+}
+
+void TstPromptLogic::indexFollowsChangedCopies()
+{
+    QStringList kw{"notes", "mail"};
+    const QStringList act{"/n", "/m"};
+    PromptKeywordIndex index;
+    index.update(kw);
+    QCOMPARE(::suggest("ma", index, kw, act).value(0).index, 1);
+    kw[1] = QStringLiteral("web"); // a reload: same size, other keywords
+    index.update(kw);
+    QVERIFY(::suggest("ma", index, kw, act).isEmpty());
+    QCOMPARE(::suggest("we", index, kw, act).value(0).index, 1);
 }
 
 QTEST_GUILESS_MAIN(TstPromptLogic)

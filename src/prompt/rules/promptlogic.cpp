@@ -76,17 +76,36 @@ QString fillQuery(const QString &action, const QString &query)
 
 namespace {
 
-// Case folding per UTF-16 unit: what case-insensitive comparison of QString does as well.
-bool holdsInOrder(const QString &keyword, const QString &typed)
+// Case folding per UTF-16 unit, as case-insensitive comparison of QString does; ASCII
+// without the table lookup, as this runs for every keyword on every keystroke.
+inline char16_t folded(QChar c)
 {
-    if (typed.size() > keyword.size())
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u;
+    return c.toCaseFolded().unicode();
+}
+
+using Folded = QVarLengthArray<char16_t, 64>;
+
+bool sameUnits(const char16_t *a, const char16_t *b, qsizetype n)
+{
+    for (qsizetype i = 0; i < n; ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
+bool holdsInOrder(const char16_t *keyword, qsizetype size, const Folded &typed)
+{
+    if (typed.size() > size)
         return false;
     qsizetype k = 0;
-    for (const QChar c : typed) {
-        const QChar wanted = c.toCaseFolded();
-        while (k < keyword.size() && keyword.at(k).toCaseFolded() != wanted)
+    for (const char16_t wanted : typed) {
+        while (k < size && keyword[k] != wanted)
             ++k;
-        if (k == keyword.size())
+        if (k == size)
             return false;
         ++k;
     }
@@ -95,8 +114,39 @@ bool holdsInOrder(const QString &keyword, const QString &typed)
 
 } // namespace
 
+void PromptKeywordIndex::update(const QStringList &keywords)
+{
+    // The same shared list: the prompt took its copies again without the tables changing.
+    if (m_of.constData() == keywords.constData() && m_of.size() == keywords.size() &&
+        !m_starts.isEmpty())
+        return;
+    m_of = keywords;
+    // Sizes first (they sit in the list itself), so that both blocks are allocated once.
+    m_starts.resize(keywords.size() + 1);
+    qsizetype total = 0;
+    for (qsizetype i = 0; i < keywords.size(); ++i) {
+        m_starts[i] = total;
+        total += keywords.at(i).size();
+    }
+    m_starts[keywords.size()] = total;
+    m_chars.resize(total);
+    char16_t *out = m_chars.data();
+    for (const QString &k : keywords) {
+        for (const QChar c : k)
+            *out++ = folded(c);
+    }
+}
+
 QList<PromptSuggestion> suggest(const QString &typed, const QStringList &keywords,
                                 const QStringList &actions, int limit)
+{
+    PromptKeywordIndex index;
+    index.update(keywords);
+    return suggest(typed, index, keywords, actions, limit);
+}
+
+QList<PromptSuggestion> suggest(const QString &typed, const PromptKeywordIndex &index,
+                                const QStringList &keywords, const QStringList &actions, int limit)
 {
     QList<PromptSuggestion> rows;
     if (typed.isEmpty() || limit <= 0)
@@ -117,27 +167,29 @@ QList<PromptSuggestion> suggest(const QString &typed, const QStringList &keyword
     QVarLengthArray<Hit, PromptSuggestionRows> hits[Groups];
     // A query needs a space after a keyword of at least one character.
     const bool mayHoldQuery = typed.indexOf(u' ', 1) > 0;
-    for (qsizetype i = 0; i < keywords.size() && hits[Exact].size() < limit; ++i) {
-        const QString &k = keywords.at(i);
-        if (k.isEmpty())
+    Folded wanted;
+    for (const QChar c : typed)
+        wanted.append(folded(c));
+    const qsizetype n = qMin(index.size(), keywords.size());
+    for (qsizetype i = 0; i < n && hits[Exact].size() < limit; ++i) {
+        const char16_t *k = index.keyword(i);
+        const qsizetype size = index.keywordSize(i);
+        if (size == 0)
             continue;
-        if (k.size() == typed.size()) {
-            if (k.compare(typed, Qt::CaseInsensitive) == 0) {
-                hits[Exact].append({int(i), -1});
-                continue;
-            }
-        } else if (k.size() > typed.size()) {
-            if (k.startsWith(typed, Qt::CaseInsensitive)) {
-                if (hits[Prefix].size() < limit)
+        if (size >= wanted.size()) {
+            if (sameUnits(k, wanted.constData(), wanted.size())) {
+                if (size == wanted.size())
+                    hits[Exact].append({int(i), -1});
+                else if (hits[Prefix].size() < limit)
                     hits[Prefix].append({int(i), -1});
                 continue;
             }
-        } else if (mayHoldQuery && typed.at(k.size()) == u' ' &&
-                   typed.startsWith(k, Qt::CaseInsensitive) && takesQuery(actions.value(i))) {
-            hits[Exact].append({int(i), k.size() + 1});
+        } else if (mayHoldQuery && wanted[size] == u' ' && sameUnits(k, wanted.constData(), size) &&
+                   takesQuery(actions.value(i))) {
+            hits[Exact].append({int(i), size + 1});
             continue;
         }
-        if (hits[InOrder].size() < limit && holdsInOrder(k, typed))
+        if (hits[InOrder].size() < limit && holdsInOrder(k, size, wanted))
             hits[InOrder].append({int(i), -1});
     }
     for (const auto &group : hits) {
