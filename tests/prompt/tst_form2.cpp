@@ -235,9 +235,6 @@ void TstForm2::suggestionKeys_data()
     QTest::newRow("Enter on a query")
         << "S a&b" << QList<int>{ret} << QStringList{"url:https://s.example/?q=a%26b"} << 0 << ""
         << -1;
-    QTest::newRow("chosen query row")
-        << "s a b" << QList<int>{down, ret} << QStringList{"url:https://s.example/?q=a%20b"} << 0
-        << "" << -1;
 }
 
 void TstForm2::suggestionKeys()
