@@ -11,9 +11,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFocusEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QScreen>
+#include <QTreeWidget>
 #include <QWindow>
 
 namespace {
@@ -45,10 +47,31 @@ Form2::Form2(const EntryTables &tables, platform::Shell &shell, platform::Dialog
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    fitToFont();
     Text1->setToolTip(QStringLiteral("Type the keyword here, then press Enter."));
     Text1->installEventFilter(this);
     setFocusProxy(Text1);
+
+    List1 = new QTreeWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setColumnCount(3);
+    List1->setHeaderHidden(true);
+    List1->header()->setStretchLastSection(false);
+    List1->setRootIsDecorated(false);
+    List1->setItemsExpandable(false);
+    List1->setUniformRowHeights(true);
+    List1->setAllColumnsShowFocus(true);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    List1->setTextElideMode(Qt::ElideMiddle);
+    List1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    List1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The keys stay with the text box; a click on a row opens it without taking them.
+    List1->setFocusPolicy(Qt::NoFocus);
+    List1->hide();
+    connect(List1, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem *item) { openRow(List1->indexOfTopLevelItem(item)); });
+    connect(Text1, &QLineEdit::textChanged, this, &Form2::updateList);
+    fitToFont();
 
     Form_Load();
 }
@@ -58,10 +81,76 @@ void Form2::fitToFont()
     // The design size, grown with a larger font so that what is typed is whole, descenders
     // and all.
     const int width = qMax(PromptWidth, qRound(PromptWidth * ui::fontGrowth(Text1)));
-    const int height =
-        qMax(PromptHeight, ui::roomyTextSize(Text1, QStringLiteral("Wgjpq")).height());
+    m_stripHeight = qMax(PromptHeight, ui::roomyTextSize(Text1, QStringLiteral("Wgjpq")).height());
+    Text1->setGeometry(0, 0, width, m_stripHeight);
+    showList(List1 && !List1->isHidden());
+}
+
+void Form2::showList(bool shown)
+{
+    const int width = Text1->width();
+    int height = m_stripHeight;
+    if (List1) {
+        List1->setVisible(shown && !m_rows.isEmpty());
+        if (!List1->isHidden()) {
+            const int frame = List1->frameWidth();
+            const int listHeight = List1->sizeHintForRow(0) * int(m_rows.size()) + 2 * frame;
+            List1->setGeometry(0, m_stripHeight, width, listHeight);
+            // The hotkey's column fits the longest name; the keyword gets a third of the rest.
+            const int inner = width - 2 * frame;
+            const int hotkey = List1->fontMetrics().horizontalAdvance(QStringLiteral("F12")) +
+                               List1->fontMetrics().height();
+            List1->setColumnWidth(0, (inner - hotkey) / 3);
+            List1->setColumnWidth(1, inner - hotkey - (inner - hotkey) / 3);
+            List1->setColumnWidth(2, hotkey);
+            height += listHeight;
+        }
+    }
     setFixedSize(width, height);
-    Text1->setGeometry(0, 0, width, height);
+}
+
+void Form2::updateList()
+{
+    m_highlight = -1;
+    m_rows.clear();
+    if (isVisible() && m_entries && !Text1->text().isEmpty()) {
+        m_keywordIndex.update(m_keywordCopy);
+        m_rows = suggest(Text1->text(), m_keywordIndex, m_keywordCopy, m_actionCopy);
+    }
+    List1->clear();
+    QList<QTreeWidgetItem *> items;
+    items.reserve(m_rows.size());
+    for (const PromptSuggestion &r : m_rows) {
+        auto *item =
+            new QTreeWidgetItem({m_keywordCopy.at(r.index), r.action, m_hotkeyCopy.value(r.index)});
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        item->setToolTip(1, r.action); // whole, where the row elides it
+        items << item;
+    }
+    List1->addTopLevelItems(items);
+    showList(true);
+}
+
+void Form2::highlight(int row)
+{
+    m_highlight = row;
+    if (row < 0) {
+        List1->setCurrentItem(nullptr);
+        List1->clearSelection();
+    } else {
+        List1->setCurrentItem(List1->topLevelItem(row));
+    }
+}
+
+void Form2::openRow(int row)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    const QString action = m_rows.at(row).action;
+    hide();
+    launchAction(
+        action, [this](const QString &url) { SHELL_internetlink(url); }, m_shell);
+    Text1->clear();
 }
 
 void Form2::changeEvent(QEvent *e)
@@ -89,6 +178,8 @@ void Form2::Form_Load()
 void Form2::takeCopies()
 {
     m_entries = m_tables.set_arrays(m_hotkeyCopy, m_keywordCopy, m_actionCopy);
+    if (!List1->isHidden())
+        updateList();
 }
 
 void Form2::Form_Activate()
@@ -100,8 +191,35 @@ void Form2::Form_Activate()
 void Form2::Text1_KeyDown(int KeyCode, int Shift)
 {
     Q_UNUSED(Shift);
-    if (KeyCode != PromptEnterKeyCode)
+    switch (KeyCode) {
+    case PromptDownKeyCode:
+    case PromptUpKeyCode:
+        if (m_rows.isEmpty())
+            updateList(); // a text left from the last time
+        if (m_rows.isEmpty())
+            return;
+        showList(true); // again, after Escape
+        highlight(
+            moveHighlight(m_highlight, int(m_rows.size()), KeyCode == PromptDownKeyCode ? 1 : -1));
         return;
+    case PromptTabKeyCode:
+        // A copy: the new text suggests anew, which replaces the rows.
+        if (!m_rows.isEmpty())
+            Text1->setText(QString(m_rows.at(qMax(0, m_highlight)).completion));
+        return;
+    case PromptEscapeKeyCode:
+        highlight(-1);
+        showList(false);
+        return;
+    case PromptEnterKeyCode:
+        break;
+    default:
+        return;
+    }
+    if (m_highlight >= 0 && !List1->isHidden()) {
+        openRow(m_highlight);
+        return;
+    }
     hide();
     const PromptDecision d = decideEnter(Text1->text(), m_keywordCopy, m_actionCopy, m_entries);
     switch (d.kind) {
@@ -157,6 +275,11 @@ bool Form2::event(QEvent *e)
         // A hidden prompt has nothing for the timer to hide: it rests until the next show
         // instead of waking the launcher 25 times a second for nothing.
         Timer1.stop();
+        // Shown again, the prompt is the strip; the list comes back with typing.
+        m_highlight = -1;
+        m_rows.clear();
+        List1->clear();
+        showList(false);
     } else if (e->type() == QEvent::Show) {
         const PromptFocus::ShowPlan plan = m_focusRules.shown(
             m_clock.elapsed(), windowHandle() && windowHandle()->isActive(), isActiveWindow());
@@ -183,8 +306,27 @@ bool Form2::eventFilter(QObject *watched, QEvent *e)
     if (watched == Text1) {
         if (e->type() == QEvent::KeyPress) {
             const auto *k = static_cast<QKeyEvent *>(e);
-            if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
-                Text1_KeyDown(PromptEnterKeyCode, shiftState(k->modifiers()));
+            int code = 0;
+            switch (k->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                code = PromptEnterKeyCode;
+                break;
+            case Qt::Key_Tab:
+                code = PromptTabKeyCode;
+                break;
+            case Qt::Key_Escape:
+                code = PromptEscapeKeyCode;
+                break;
+            case Qt::Key_Up:
+                code = PromptUpKeyCode;
+                break;
+            case Qt::Key_Down:
+                code = PromptDownKeyCode;
+                break;
+            }
+            if (code) {
+                Text1_KeyDown(code, shiftState(k->modifiers()));
                 return true;
             }
         } else if (e->type() == QEvent::FocusOut) {

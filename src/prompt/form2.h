@@ -11,6 +11,7 @@
 
 class EntryTables;
 class QLineEdit;
+class QTreeWidget;
 
 namespace platform {
 class Dialogs;
@@ -20,6 +21,9 @@ class WindowFocus;
 
 /// The keyword prompt: a borderless strip holding one line edit. Enter hides it and opens
 /// the action of the entry whose keyword was typed; turning to another window hides it too.
+/// While the user types, the entries the text suggests are listed under the line edit, in
+/// the window itself, which grows by the list: it never takes the keyboard focus, places
+/// itself on every window system, and goes with the window.
 ///
 /// Created once by Launcher::qlauncher_Click and then only shown and hidden: its position, its
 /// copies of the entry tables and any abandoned text survive until the next show. It copies
@@ -33,6 +37,8 @@ public:
           platform::WindowFocus &focus);
 
     QLineEdit *Text1 = nullptr;
+    /// The suggestions: keyword, action with the query filled in, hotkey. Hidden when empty.
+    QTreeWidget *List1 = nullptr;
     QTimer Timer1;
 
     /// Opens a web address on behalf of the prompt.
@@ -46,7 +52,8 @@ public:
 public slots:
     void Form_Load();
     void Form_Activate();
-    /// @p KeyCode 13 is Enter; @p Shift is the modifier state, deliberately not looked at.
+    /// @p KeyCode 13 is Enter, 9 Tab, 27 Escape, 38 Up, 40 Down; @p Shift is the modifier
+    /// state, deliberately not looked at.
     void Text1_KeyDown(int KeyCode, int Shift);
     void Text1_LostFocus();
     void Text1_Validate(bool &Cancel);
@@ -63,6 +70,13 @@ private:
     void fitToFont();
     /// Makes the prompt Qt's active window again where the window system never took it away.
     void restoreActive();
+    /// Suggests for the text in Text1 (nothing while hidden); no row is chosen afterwards.
+    void updateList();
+    /// Shows or hides List1 and sizes the window to the strip and the list's rows.
+    void showList(bool shown);
+    void highlight(int row);
+    /// Hides the prompt and opens the action of suggestion @p row.
+    void openRow(int row);
 
     const EntryTables &m_tables;
     platform::Shell &m_shell;
@@ -71,6 +85,10 @@ private:
     QStringList m_keywordCopy;
     QStringList m_actionCopy;
     bool m_entries = false;
+    PromptKeywordIndex m_keywordIndex; ///< of the keyword copy, made on the first keystroke
+    QList<PromptSuggestion> m_rows;
+    int m_highlight = -1; ///< the row chosen with Down and Up; -1 for none
+    int m_stripHeight = 0;
     PromptFocus m_focusRules;
     QElapsedTimer m_clock; ///< the time of the focus rules
 };

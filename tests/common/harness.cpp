@@ -260,6 +260,20 @@ QString E2eSession::writeLoggingScript(const QString &name, const QString &tag)
     return file;
 }
 
+void E2eSession::writeStandInBrowser(const QString &tag)
+{
+    const QString script = writeLoggingScript(tag + QStringLiteral(".sh"), tag);
+    QFile desktop(path(QStringLiteral("home/.local/share/applications/teststand.desktop")));
+    desktop.open(QIODevice::WriteOnly);
+    desktop.write("[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + script.toUtf8() +
+                  " %u\n");
+    desktop.close();
+    QFile mime(path(QStringLiteral("home/.config/mimeapps.list")));
+    mime.open(QIODevice::WriteOnly);
+    mime.write("[Default Applications]\nx-scheme-handler/http=teststand.desktop\n"
+               "x-scheme-handler/https=teststand.desktop\n");
+}
+
 QStringList E2eSession::logLines() const
 {
     QFile f(path(QStringLiteral("log.txt")));

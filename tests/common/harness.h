@@ -48,6 +48,8 @@ public:
     QString writeLoggingScript(const QString &name, const QString &tag);
     /// The lines of log.txt so far.
     QStringList logLines() const;
+    /// Makes a logging script with @p tag the desktop's default browser for web addresses.
+    void writeStandInBrowser(const QString &tag);
 
     /// Starts the tray (trayer) now; for tests that start it after the program.
     bool startTray();

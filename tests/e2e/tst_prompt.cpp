@@ -40,15 +40,24 @@ struct Running
     bool up = false;
 
     /// With @p startLater, the program is started with those arguments once the other
-    /// application has the focus; otherwise before it.
-    explicit Running(const QStringList &startLater = {})
+    /// application has the focus; otherwise before it. With @p suggesting, two more entries:
+    /// "nets", and "w" searching the web with a query.
+    explicit Running(const QStringList &startLater = {}, bool suggesting = false)
     {
         if (!x.ok())
             return;
         x.writeLoggingScript(QStringLiteral("notes.sh"), QStringLiteral("notes"));
-        x.writeEntryFile(
-            "[count]\nc=1\n[1]\nAction=" + x.path(QStringLiteral("notes.sh")).toUtf8() +
-            "\nHotkey=N\nKeyword=notes\n");
+        QByteArray entries = "[1]\nAction=" + x.path(QStringLiteral("notes.sh")).toUtf8() +
+                             "\nHotkey=N\nKeyword=notes\n";
+        if (suggesting) {
+            entries +=
+                "[2]\nAction=" +
+                x.writeLoggingScript(QStringLiteral("nets.sh"), QStringLiteral("nets")).toUtf8() +
+                "\nHotkey=\nKeyword=nets\n"
+                "[3]\nAction=http://example.com/?q={query}\nHotkey=\nKeyword=w\n";
+            x.writeStandInBrowser(QStringLiteral("browser"));
+        }
+        x.writeEntryFile("[count]\nc=" + QByteArray(suggesting ? "3" : "1") + "\n" + entries);
         if (startLater.isEmpty() && !x.startApp())
             return;
         other.setProcessEnvironment(x.environment());
@@ -82,6 +91,29 @@ struct Running
         other.waitForFinished(2000);
     }
     void f7() { x.chord({E2eSession::KeyF7}, 40); }
+    /// F7, then the prompt's window once it holds the keyboard; empty if it never does.
+    QString openPrompt()
+    {
+        f7();
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 3000) {
+            const QStringList p = titled(x).prompts;
+            if (p.size() == 1 && x.focusedWindow() == p.first())
+                return p.first();
+            QTest::qWait(20);
+        }
+        return {};
+    }
+    void keys(const QStringList &names)
+    {
+        for (const QString &k : names)
+            x.xdotool({QStringLiteral("key"), k});
+    }
+    void type(const QString &text)
+    {
+        x.xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text});
+    }
 };
 
 } // namespace
@@ -155,6 +187,38 @@ private slots:
         QCOMPARE(r.x.logLines(), QStringList());
         r.x.chord({E2eSession::KeyReturn}, 30); // OK
         QTRY_VERIFY_WITH_TIMEOUT(titled(r.x).others.isEmpty(), 3000);
+    }
+
+    void suggestionsCompleteChooseAndTakeAQuery()
+    {
+        Running r({}, true);
+        QVERIFY2(r.up, qPrintable(r.x.error()));
+        const QString prompt = r.openPrompt();
+        QVERIFY(!prompt.isEmpty());
+        // The list is part of the prompt's window, which grows by its rows and keeps the keys.
+        r.type(QStringLiteral("n"));
+        QTRY_VERIFY_WITH_TIMEOUT(r.x.geometry(prompt).height() > 19, 3000);
+        QCOMPARE(r.x.focusedWindow(), prompt);
+        r.x.screenshot(QStringLiteral("prompt-suggestions"));
+        r.keys({QStringLiteral("Escape")});
+        QTRY_COMPARE_WITH_TIMEOUT(r.x.geometry(prompt).height(), 19, 3000);
+        QCOMPARE(titled(r.x).prompts, QStringList{prompt});
+        QCOMPARE(r.x.focusedWindow(), prompt);
+        // Tab completes "notes", Enter opens the keyword typed whole.
+        r.keys({QStringLiteral("Tab"), QStringLiteral("Return")});
+        QTRY_COMPARE_WITH_TIMEOUT(r.x.logLines(), QStringList{"notes"}, 3000);
+
+        QCOMPARE(r.openPrompt(), prompt);
+        r.type(QStringLiteral("n"));
+        r.keys({QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Return")});
+        QTRY_COMPARE_WITH_TIMEOUT(r.x.logLines(), QStringList({"notes", "nets"}), 3000);
+
+        QCOMPARE(r.openPrompt(), prompt);
+        r.type(QStringLiteral("w rust lang"));
+        r.keys({QStringLiteral("Return")});
+        QTRY_COMPARE_WITH_TIMEOUT(r.x.logLines().value(2),
+                                  QStringLiteral("browser [http://example.com/?q=rust%20lang]"),
+                                  5000);
     }
 
     void escapeDoesNotCloseItButSwitchingAwayHidesIt()

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -94,6 +95,9 @@ private slots:
 
     void enter_data();
     void enter();
+    void suggestionKeys_data();
+    void suggestionKeys();
+    void listUnderTheTextBox();
     void unknownKeywordMessage();
     void failedActionIsTold();
     void entryAddedWhileHidden();
@@ -208,6 +212,102 @@ void TstForm2::failedActionIsTold()
              launchFailedMessage("/usr/bin/notes", fx.shell->refusal));
 }
 
+const QList<Entry> suggestingEntries =
+    standardEntries +
+    QList<Entry>{{"G", "nets", "/usr/bin/nets"}, {"", "s", "https://s.example/?q={query}"}};
+
+void TstForm2::suggestionKeys_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<QString>("textAfter");
+    QTest::addColumn<int>("rowsShown"); // -1: the prompt is hidden
+
+    const int down = Qt::Key_Down, up = Qt::Key_Up, ret = Qt::Key_Return, tab = Qt::Key_Tab,
+              esc = Qt::Key_Escape;
+    QTest::newRow("typing lists the rows") << "n" << QList<int>{} << QStringList{} << 0 << "n" << 2;
+    QTest::newRow("Down, Enter opens the first row")
+        << "n" << QList<int>{down, ret} << QStringList{"open:/usr/bin/notes"} << 0 << "" << -1;
+    QTest::newRow("Down, Down, Up, Down: the second row")
+        << "n" << QList<int>{down, down, up, down, ret} << QStringList{"open:/usr/bin/nets"} << 0
+        << "" << -1;
+    QTest::newRow("Up from the first row gives the choice up: the old rule")
+        << "n" << QList<int>{down, up, ret} << QStringList{} << 1 << "" << -1;
+    QTest::newRow("a listed row without Down: the old rule")
+        << "not" << QList<int>{ret} << QStringList{} << 1 << "" << -1;
+    QTest::newRow("Tab completes the first row")
+        << "n" << QList<int>{tab} << QStringList{} << 0 << "notes" << 1;
+    QTest::newRow("Tab completes the highlighted row")
+        << "n" << QList<int>{down, down, tab} << QStringList{} << 0 << "nets" << 1;
+    QTest::newRow("Escape hides the list, the prompt stays")
+        << "n" << QList<int>{esc} << QStringList{} << 0 << "n" << 0;
+    QTest::newRow("Escape gives the choice up")
+        << "n" << QList<int>{down, esc, ret} << QStringList{} << 1 << "" << -1;
+    QTest::newRow("Down brings the list back")
+        << "n" << QList<int>{esc, down, down, ret} << QStringList{"open:/usr/bin/nets"} << 0 << ""
+        << -1;
+    QTest::newRow("Enter on a query")
+        << "S a&b" << QList<int>{ret} << QStringList{"url:https://s.example/?q=a%26b"} << 0 << ""
+        << -1;
+}
+
+void TstForm2::suggestionKeys()
+{
+    QFETCH(QString, typed);
+    QFETCH(QList<int>, keys);
+    QFETCH(QStringList, opened);
+    QFETCH(int, messages);
+    QFETCH(QString, textAfter);
+    QFETCH(int, rowsShown);
+
+    Fixture fx;
+    setEntries(fx.f, suggestingEntries);
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    QTest::keyClicks(p->Text1, typed);
+    for (int k : keys)
+        QTest::keyClick(p->Text1, Qt::Key(k));
+
+    QCOMPARE(fx.shell->log(), opened);
+    QCOMPARE(fx.dialogs->messages.size(), messages);
+    QCOMPARE(p->Text1->text(), textAfter);
+    QCOMPARE(p->isVisible() ? (p->List1->isVisible() ? p->List1->topLevelItemCount() : 0) : -1,
+             rowsShown);
+    if (p->isVisible())
+        QCOMPARE(QApplication::focusWidget(), p->Text1);
+}
+
+void TstForm2::listUnderTheTextBox()
+{
+    Fixture fx;
+    setEntries(fx.f, suggestingEntries);
+    Form2 *p = fx.open();
+    QVERIFY(p);
+    QFont big = p->font();
+    big.setPointSizeF(big.pointSizeF() * 2);
+    p->setFont(big);
+    const QSize strip = p->size();
+    QTest::keyClicks(p->Text1, "s rust");
+
+    QTreeWidgetItem *row = p->List1->topLevelItem(0);
+    QVERIFY(p->List1->isVisible() && row);
+    QCOMPARE(QStringList({row->text(0), row->text(1), row->text(2)}),
+             QStringList({"s", "https://s.example/?q=rust", ""}));
+    QCOMPARE(p->List1->font(), big);
+    QCOMPARE(p->List1->geometry(),
+             QRect(0, strip.height(), strip.width(), p->height() - strip.height()));
+    QVERIFY(p->List1->visualItemRect(row).height() > 0);
+    QVERIFY(p->List1->visualItemRect(row).bottom() < p->List1->viewport()->height());
+
+    // Hidden with the prompt; shown again, the prompt is the strip until the next key.
+    p->hide();
+    QVERIFY(fx.open());
+    QVERIFY(p->List1->isHidden());
+    QCOMPARE(p->size(), strip);
+}
+
 void TstForm2::unknownKeywordMessage()
 {
     Fixture fx;
@@ -275,7 +375,7 @@ void TstForm2::escapeAndOtherKeysKeepThePrompt()
     setEntries(fx.f, standardEntries);
     Form2 *p = fx.open();
     QVERIFY(p);
-    QTest::keyClicks(p->Text1, "not");
+    QTest::keyClicks(p->Text1, "zq");
     for (Qt::Key k : {Qt::Key_Escape, Qt::Key_Tab, Qt::Key_F4, Qt::Key_Up}) {
         QTest::keyClick(p->Text1, k);
         QTest::qWait(60); // longer than a timer tick
@@ -285,7 +385,7 @@ void TstForm2::escapeAndOtherKeysKeepThePrompt()
     QTest::qWait(60);
     QVERIFY(p->isVisible());
     QVERIFY(p->isActiveWindow());
-    QCOMPARE(p->Text1->text(), QStringLiteral("not"));
+    QCOMPARE(p->Text1->text(), QStringLiteral("zq"));
     QVERIFY(fx.shell->calls.isEmpty());
     QVERIFY(fx.dialogs->messages.isEmpty());
 }

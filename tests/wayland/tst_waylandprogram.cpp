@@ -55,13 +55,13 @@ QString gnomeMissing()
 }
 
 /// The program copied into the session with an entry file of one entry (hotkey N, keyword
-/// "notes") whose action logs each run.
+/// "notes") whose action logs each run; with @p nets, a second one (keyword "nets") too.
 struct Program
 {
     KWinSession &s;
     QProcess app;
 
-    explicit Program(KWinSession &session) : s(session)
+    explicit Program(KWinSession &session, bool nets = false) : s(session)
     {
         QDir().mkpath(s.path(QStringLiteral("app")));
         const QString bin = QStringLiteral(DUDUD_BINARY);
@@ -73,10 +73,22 @@ struct Program
         script.write("#!/bin/sh\necho notes >> '" + QFile::encodeName(path("log.txt")) + "'\n");
         script.close();
         script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        QByteArray entries =
+            "[1]\nAction=" + QFile::encodeName(script.fileName()) + "\nHotkey=N\nKeyword=notes\n";
+        if (nets) {
+            const QString second = path(QStringLiteral("nets.sh"));
+            QFile::copy(script.fileName(), second);
+            QFile f(second);
+            f.open(QIODevice::ReadOnly);
+            const QByteArray body = f.readAll().replace("echo notes", "echo nets");
+            f.close();
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(body);
+            entries += "[2]\nAction=" + QFile::encodeName(second) + "\nHotkey=\nKeyword=nets\n";
+        }
         QFile ini(path(QStringLiteral("DAzad.ini")));
         ini.open(QIODevice::WriteOnly);
-        ini.write("[count]\nc=1\n[1]\nAction=" + QFile::encodeName(script.fileName()) +
-                  "\nHotkey=N\nKeyword=notes\n");
+        ini.write("[count]\nc=" + QByteArray(nets ? "2" : "1") + "\n" + entries);
         // As the install puts it in place: the portal knows the program by this file.
         QFile entry(s.path(QStringLiteral("home/.local/share/applications/") + appId +
                            QStringLiteral(".desktop")));
@@ -159,6 +171,17 @@ struct Program
     {
         for (const KWinSession::Window &w : s.windows()) {
             if (w.caption == title && w.pid == app.processId() && w.geometry.height() < 60)
+                return w;
+        }
+        return {};
+    }
+    /// The program's window at the top left and of the width of @p strip: the prompt, grown
+    /// by its suggestions or not.
+    KWinSession::Window prompt(const QRect &strip)
+    {
+        for (const KWinSession::Window &w : s.windows()) {
+            if (w.caption == title && w.pid == app.processId() &&
+                w.geometry.topLeft() == strip.topLeft() && w.geometry.width() == strip.width())
                 return w;
         }
         return {};
@@ -283,6 +306,51 @@ private slots:
             QVERIFY(s.keys({QStringLiteral("type:notes"), QStringLiteral("Return")}));
             QVERIFY(KWinSession::waitFor([&] { return p.log().size() > before; }, 3000));
         }
+    }
+
+    void suggestionsInThePromptsOwnWindow()
+    {
+        KWinSession s;
+        QVERIFY2(s.ok(), qPrintable(s.error()));
+        Program p(s, true);
+        TestWindow other(s, QStringLiteral("Other"), QStringLiteral("wayland"), false, false,
+                         QStringLiteral("500x300"));
+        QVERIFY(KWinSession::waitFor([&] { return s.activate(QStringLiteral("Other")); }, 5000));
+        QVERIFY(p.start());
+        VERIFY_OR_LOG(KWinSession::waitFor([&] { return p.hasTrayIcon(); }, 10000), "no tray icon");
+        QVERIFY(s.activate(QStringLiteral("Other")));
+        // F7 is bound once the portal has answered: press until the prompt comes.
+        VERIFY_OR_LOG(KWinSession::waitFor(
+                          [&] {
+                              s.keys({QStringLiteral("F7")});
+                              return KWinSession::waitFor([&] { return p.prompt().active; }, 500);
+                          },
+                          10000),
+                      "no focused prompt");
+        const QRect strip = p.prompt().geometry;
+
+        QVERIFY(s.keys({QStringLiteral("type:n")}));
+        VERIFY_OR_LOG(KWinSession::waitFor(
+                          [&] { return p.prompt(strip).geometry.height() > strip.height(); }, 3000),
+                      "no rows under the prompt");
+        QVERIFY(p.prompt(strip).active);
+        QVERIFY(s.keys({QStringLiteral("Escape")}));
+        QVERIFY(KWinSession::waitFor([&] { return p.prompt(strip).geometry == strip; }, 3000));
+        QVERIFY(p.prompt(strip).active);
+        QVERIFY(s.keys({QStringLiteral("Tab"), QStringLiteral("Return")})); // "notes"
+        VERIFY_OR_LOG(KWinSession::waitFor([&] { return p.log() == QStringList{"notes"}; }, 3000),
+                      "Tab and Enter did not open notes");
+
+        QVERIFY(s.keys({QStringLiteral("F7")}));
+        QVERIFY(KWinSession::waitFor([&] { return p.prompt(strip).active; }, 3000));
+        QVERIFY(s.keys({QStringLiteral("type:n"), QStringLiteral("Down"), QStringLiteral("Down"),
+                        QStringLiteral("Return")}));
+        VERIFY_OR_LOG(KWinSession::waitFor(
+                          [&] {
+                              return p.log() == QStringList({"notes", "nets"});
+                          },
+                          3000),
+                      "Down, Down, Enter did not open nets");
     }
 
     void withoutPortalOrKeyboardsTheProgramRunsOnAndSaysWhatToDo()
