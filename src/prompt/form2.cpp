@@ -148,9 +148,16 @@ void Form2::openRow(int row)
         return;
     const QString action = m_rows.at(row).action;
     hide();
-    launchAction(
-        action, [this](const QString &url) { SHELL_internetlink(url); }, m_shell);
+    openAction(action);
+}
+
+void Form2::openAction(const QString &action)
+{
+    const platform::OpenResult r = launchAction(
+        action, [this](const QString &url) { return SHELL_internetlink(url); }, m_shell);
     Text1->clear();
+    if (!r)
+        m_dialogs.tell(nullptr, launchFailedMessage(action, r.error), platform::Severity::Error);
 }
 
 void Form2::changeEvent(QEvent *e)
@@ -225,15 +232,9 @@ void Form2::Text1_KeyDown(int KeyCode, int Shift)
     switch (d.kind) {
     case PromptDecision::NoEntries:
         return;
-    case PromptDecision::Open: {
-        const platform::OpenResult r = launchAction(
-            d.action, [this](const QString &url) { return SHELL_internetlink(url); }, m_shell);
-        Text1->clear();
-        if (!r)
-            m_dialogs.tell(nullptr, launchFailedMessage(d.action, r.error),
-                           platform::Severity::Error);
+    case PromptDecision::Open:
+        openAction(d.action);
         return;
-    }
     case PromptDecision::NotFound:
         // No parent: the prompt is already hidden, and a box tied to an unmapped window may
         // be placed or stacked oddly by the window manager.

@@ -77,6 +77,8 @@ private:
     void highlight(int row);
     /// Hides the prompt and opens the action of suggestion @p row.
     void openRow(int row);
+    /// Opens @p action and clears the text; a failure is told in a box and on stderr.
+    void openAction(const QString &action);
 
     const EntryTables &m_tables;
     platform::Shell &m_shell;
