@@ -227,6 +227,7 @@ void Form1::present()
     }
     show();
     Form_Resize();
+    checkFrameLater(10);
     ui::bringForward(this);
 }
 
@@ -281,11 +282,20 @@ QRect Form1::outerGeometry() const
 void Form1::checkFrameLater(int times)
 {
     QTimer::singleShot(100, this, [this, times] {
-        if (!m_centreOnFrame || !isVisible())
+        if (!isVisible() || (windowState() & Qt::WindowMinimized))
             return;
-        if (outerGeometry() != geometry())
-            Form_Resize();
-        else if (times > 1)
+        // A window manager may still move the framed window after it was placed (openbox,
+        // when the frame's extents arrive late at a large scale): it is placed again.
+        const QRect fg = outerGeometry();
+        const QScreen *scr = screen();
+        const bool moved =
+            scr &&
+            (mainwindow::placeFrame(fg.size(), scr->availableGeometry()).topLeft() - fg.topLeft())
+                    .manhattanLength() > 1;
+        const bool again = moved || (m_centreOnFrame && fg != geometry());
+        if (again)
+            Form_Resize(); // which looks again itself while the frame is not known
+        if (times > 1 && !(again && m_centreOnFrame))
             checkFrameLater(times - 1);
     });
 }
