@@ -146,8 +146,11 @@ void defaultLook(Pictures &p)
     waitFor([&] { return x.focusedWindow() != w; });
     type(x, QStringLiteral("debian"));
     p.take(x, QStringLiteral("prompt"));
-    // Once the prompt suggests entries for what is typed: a picture of its list here, taken
-    // with part of a keyword typed ("b" shows "budget").
+    // The suggestion list, with part of a keyword typed ("b" shows "budget").
+    x.xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")});
+    type(x, QStringLiteral("b"));
+    QTest::qWait(400);
+    p.take(x, QStringLiteral("prompt-suggestions"));
 
     x.xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")});
     type(x, QStringLiteral("nothing"));
