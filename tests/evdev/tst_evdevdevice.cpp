@@ -361,7 +361,8 @@ void TstEvdevDevice::sleepsWhileNoKeyIsPressed()
     QVERIFY2(kb.acquire(&error), qPrintable(error));
     QCoreApplication::processEvents();
     int wakeups = 0;
-    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, this,
+    QObject counting; // ends the count with this test: the dispatcher outlives it
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, &counting,
             [&] { ++wakeups; });
     QEventLoop loop;
     QTimer::singleShot(500, &loop, &QEventLoop::quit);
